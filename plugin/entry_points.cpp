@@ -1,0 +1,186 @@
+// The five entry points of the module. Each one owns what it opens and allocates and releases it
+// before returning, except the two blocks GetPicture hands to the host on success.
+#include "entry_points.h"
+
+#include <cstring>
+#include <iterator>
+#include <optional>
+#include <type_traits>
+
+#include "format/pac_format.h"
+#include "windows_services.h"
+
+namespace {
+
+constexpr const char* kPluginInfo[] = {
+    "00IN",                              // interface version: an input plug-in
+    "PAC to DIB filter v1.0 by Quorel",  // description
+    "*.PAC",                             // file-name filter of the format served
+    "PAC",                               // name of that format
+};
+
+constexpr UINT kBlockFlags = LMEM_FIXED | LMEM_ZEROINIT;  // a handle that is the block's address
+constexpr uint16_t kDotsPerInch = 72;
+
+HANDLE OpenPacFile(const char* name) {
+  return CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// Reads the header from the start of the file. Fails when the read fails or delivers too few bytes
+// for both dimensions; bytes past the end of a shorter file stay zero.
+bool ReadPacHeader(HANDLE file, uint8_t (&header)[pac::kPacHeaderSize]) {
+  DWORD delivered = 0;
+  return ReadFile(file, header, sizeof header, &delivered, nullptr) &&
+         delivered >= pac::kDimensionsEnd;
+}
+
+void WriteFixedFields(PictureInfoRecord* record) {
+  record->left = 0;
+  record->top = 0;
+  record->horizontal_density = kDotsPerInch;
+  record->vertical_density = kDotsPerInch;
+  record->additional_info = nullptr;
+}
+
+void WriteDimensions(const uint8_t (&header)[pac::kPacHeaderSize], PictureInfoRecord* record) {
+  const pac::PacDimensions dimensions = pac::ReadPacDimensions(header);
+  record->width = dimensions.width;
+  record->height = dimensions.height;
+  record->colour_depth = pac::kBitsPerPixel;
+}
+
+// The pixel area is read straight into the block handed to the host, whose rows are then reversed
+// in place: one buffer, one read request. A short pixel area leaves the block's tail zero, which
+// the reversal turns into a black band at the bottom of the picture.
+int32_t LoadPicture(HANDLE file, void** info_handle, void** pixel_handle) {
+  uint8_t header[pac::kPacHeaderSize] = {};
+  if (!ReadPacHeader(file, header)) {
+    return kPluginFailure;
+  }
+  const pac::PacDimensions dimensions = pac::ReadPacDimensions(header);
+  const std::optional<pac::PixelAreaLayout> layout = pac::ComputePixelAreaLayout(dimensions);
+  if (!layout) {
+    return kPluginFailure;
+  }
+  SetFilePointer(file, pac::kPixelAreaOffset, nullptr, FILE_BEGIN);
+
+  auto* pixels = static_cast<uint8_t*>(LocalAlloc(kBlockFlags, layout->size));
+  *pixel_handle = pixels;
+  if (pixels == nullptr) {
+    return kPluginFailure;
+  }
+  DWORD delivered = 0;
+  if (!ReadFile(file, pixels, static_cast<DWORD>(layout->size), &delivered, nullptr)) {
+    LocalFree(pixels);
+    *pixel_handle = nullptr;
+    return kPluginFailure;
+  }
+  pac::ReverseRows(pixels, pixels, dimensions.height, layout->row_stride);
+
+  auto* info = static_cast<uint8_t*>(LocalAlloc(kBlockFlags, pac::kBitmapHeaderSize));
+  if (info == nullptr) {
+    LocalFree(pixels);
+    *pixel_handle = nullptr;
+    return kPluginFailure;
+  }
+  pac::BuildBitmapHeader(dimensions.width, dimensions.height, info);
+  *info_handle = info;
+  return kPluginSuccess;
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+  return TRUE;
+}
+#endif
+
+int32_t PLUGIN_CALL GetPluginInfo(int32_t number, char* buffer, int32_t length) {
+  const auto index = static_cast<uint32_t>(number);
+  if (index >= std::size(kPluginInfo) || length <= 0) {
+    return 0;
+  }
+  const char* text = kPluginInfo[index];
+  const int32_t text_length = lstrlenA(text);
+  if (text_length < length) {
+    lstrcpyA(buffer, text);
+    return text_length;
+  }
+  // Too small a buffer gets as much of the string as fits before a NUL.
+  std::memcpy(buffer, text, static_cast<size_t>(length - 1));
+  buffer[length - 1] = '\0';
+  return length - 1;
+}
+
+int32_t PLUGIN_CALL IsSupported(const char* /*name*/, uintptr_t source) {
+  uint8_t head[pac::kProbeHeadSize] = {};
+  if (source <= 0xFFFF) {
+    // The host's open handle: read from its start and leave it open. Bytes a failed or short read
+    // did not deliver stay zero, so they cannot make the signature.
+    const auto file = reinterpret_cast<HANDLE>(source);
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    DWORD delivered = 0;
+    if (!ReadFile(file, head, sizeof head, &delivered, nullptr)) {
+      delivered = 0;
+    }
+    std::memset(head + delivered, 0, sizeof head - delivered);
+  } else {
+    std::memcpy(head, reinterpret_cast<const void*>(source), sizeof head);
+  }
+  return pac::IsPacSignature(head, sizeof head) ? 1 : 0;
+}
+
+int32_t PLUGIN_CALL GetPictureInfo(const char* source, intptr_t offset, uint32_t flag,
+                                   PictureInfoRecord* record) {
+  WriteFixedFields(record);
+  uint8_t header[pac::kPacHeaderSize] = {};
+  if ((flag & kInputModeMask) != kInputModeFile) {
+    // In memory the offset argument is the length of the block: never read past it.
+    if (offset < static_cast<intptr_t>(pac::kDimensionsEnd)) {
+      return kPluginFailure;
+    }
+    const size_t available = static_cast<size_t>(offset);
+    std::memcpy(header, source, available < sizeof header ? available : sizeof header);
+  } else {
+    const HANDLE file = OpenPacFile(source);
+    if (file == INVALID_HANDLE_VALUE) {
+      return kPluginFailure;
+    }
+    const bool read = ReadPacHeader(file, header);
+    CloseHandle(file);
+    if (!read) {
+      return kPluginFailure;
+    }
+  }
+  WriteDimensions(header, record);
+  return kPluginSuccess;
+}
+
+int32_t PLUGIN_CALL GetPicture(const char* source, intptr_t /*offset*/, uint32_t flag,
+                               void** info_handle, void** pixel_handle,
+                               ProgressCallback /*progress*/, intptr_t /*user_data*/) {
+  if ((flag & kInputModeMask) != kInputModeFile) {
+    return kPluginFailure;  // pictures are loaded from files only
+  }
+  const HANDLE file = OpenPacFile(source);
+  if (file == INVALID_HANDLE_VALUE) {
+    return kPluginFailure;
+  }
+  const int32_t result = LoadPicture(file, info_handle, pixel_handle);
+  CloseHandle(file);
+  return result;
+}
+
+int32_t PLUGIN_CALL GetPreview(const char*, intptr_t, uint32_t, void**, void**, ProgressCallback,
+                               intptr_t) {
+  return kPluginNotProvided;
+}
+
+// The definitions above must match the types hosts call them through.
+static_assert(std::is_same_v<decltype(&GetPluginInfo), GetPluginInfoFunction>);
+static_assert(std::is_same_v<decltype(&IsSupported), IsSupportedFunction>);
+static_assert(std::is_same_v<decltype(&GetPictureInfo), GetPictureInfoFunction>);
+static_assert(std::is_same_v<decltype(&GetPicture), GetPictureFunction>);
+static_assert(std::is_same_v<decltype(&GetPreview), GetPreviewFunction>);
