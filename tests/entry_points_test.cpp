@@ -131,12 +131,12 @@ TEST(IsSupported, ReadsFifteenBytesFromMemoryAndNoMore) {
 TEST(IsSupported, DecidesOnContentFromTheHostsHandleAndLeavesItOpen) {
   for (const ProbeCase& c : ProbeCases()) {
     ScratchFile file(c.content);
-    const uintptr_t handle = plugin_host::OpenHostFile(file.path());
+    const uintptr_t handle = plugin_host::OpenFileHandle(file.path());
     ASSERT_NE(handle, 0u);
-    plugin_host::SeekHostFile(handle, 100);  // the probe reads from the start whatever the position
+    plugin_host::SeekFile(handle, 100);  // the probe reads from the start whatever the position
     EXPECT_EQ(Module().IsSupported(file.path(), handle), c.served) << c.what;
-    EXPECT_EQ(plugin_host::HostFilePosition(handle), 15) << c.what;
-    plugin_host::CloseHostFile(handle);
+    EXPECT_EQ(plugin_host::FilePosition(handle), 15) << c.what;
+    plugin_host::CloseFileHandle(handle);
   }
 }
 
@@ -144,17 +144,17 @@ TEST(IsSupported, ServesNoFileOnBytesItCouldNotRead) {
   const Bytes pac = pac_writer::EncodePatternedPac(2, 2);
   for (size_t length = 0; length <= 15; ++length) {
     ScratchFile file(Prefix(pac, length));
-    const uintptr_t handle = plugin_host::OpenHostFile(file.path());
+    const uintptr_t handle = plugin_host::OpenFileHandle(file.path());
     ASSERT_NE(handle, 0u);
     EXPECT_EQ(Module().IsSupported(nullptr, handle), length >= 10 ? 1 : 0) << length << " bytes";
-    EXPECT_EQ(plugin_host::HostFilePosition(handle), static_cast<int64_t>(length));
-    plugin_host::CloseHostFile(handle);
+    EXPECT_EQ(plugin_host::FilePosition(handle), static_cast<int64_t>(length));
+    plugin_host::CloseFileHandle(handle);
   }
   ScratchFile file(pac);
-  const uintptr_t unreadable = plugin_host::OpenHostFileWithoutReadAccess(file.path());
+  const uintptr_t unreadable = plugin_host::OpenFileHandleWithoutReadAccess(file.path());
   ASSERT_NE(unreadable, 0u);
   EXPECT_EQ(Module().IsSupported(nullptr, unreadable), 0);
-  plugin_host::CloseHostFile(unreadable);
+  plugin_host::CloseFileHandle(unreadable);
 }
 
 #if !defined(_WIN32)

@@ -10,7 +10,6 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -19,96 +18,49 @@
 namespace plugin_host {
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "plugin host: %s (%s)\n", what, PLUGIN_MODULE_PATH);
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "plugin host: %s\n", what.c_str());
   std::abort();
 }
 
 #if defined(_WIN32)
-using Library = HMODULE;
-Library OpenLibrary() {
-  return LoadLibraryA(PLUGIN_MODULE_PATH);
-}
-void* Symbol(Library library, const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(library, name));
-}
 unsigned long ProcessId() {
   return GetCurrentProcessId();
 }
 #else
-using Library = void*;
-Library OpenLibrary() {
-  return dlopen(PLUGIN_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-}
-void* Symbol(Library library, const char* name) {
-  return dlsym(library, name);
-}
 unsigned long ProcessId() {
   return static_cast<unsigned long>(getpid());
 }
 #endif
 
-template <typename Function>
-Function Resolve(Library library, const char* name) {
-  void* address = Symbol(library, name);
-  if (address == nullptr) {
-    Fail(name);
-  }
-  return reinterpret_cast<Function>(address);
-}
-
-PluginModule LoadModule() {
-  const Library library = OpenLibrary();
-  if (library == nullptr) {
-    Fail("cannot load the module");
-  }
-  return {Resolve<GetPluginInfoFunction>(library, "GetPluginInfo"),
-          Resolve<IsSupportedFunction>(library, "IsSupported"),
-          Resolve<GetPictureInfoFunction>(library, "GetPictureInfo"),
-          Resolve<GetPictureFunction>(library, "GetPicture"),
-          Resolve<GetPreviewFunction>(library, "GetPreview")};
-}
-
 }  // namespace
 
-const PluginModule& Module() {
-  static const PluginModule module = LoadModule();
+const spihost::PluginModule& Module() {
+  static const spihost::PluginModule module(spihost::DefaultModulePath());
+  if (!module.loaded()) {
+    Fail(spihost::DefaultModulePath() + ": " + module.error());
+  }
   return module;
 }
 
 #if defined(_WIN32)
 
-namespace {
-uintptr_t OpenWithAccess(const std::string& path, DWORD access) {
-  const HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+uintptr_t OpenFileHandleWithoutReadAccess(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<uintptr_t>(file);
 }
-}  // namespace
-
-uintptr_t OpenHostFile(const std::string& path) {
-  return OpenWithAccess(path, GENERIC_READ);
-}
-uintptr_t OpenHostFileWithoutReadAccess(const std::string& path) {
-  return OpenWithAccess(path, GENERIC_WRITE);
-}
-void CloseHostFile(uintptr_t file) {
-  CloseHandle(reinterpret_cast<HANDLE>(file));
-}
-int64_t HostFilePosition(uintptr_t file) {
+int64_t FilePosition(uintptr_t file) {
   LARGE_INTEGER position{};
   if (!SetFilePointerEx(reinterpret_cast<HANDLE>(file), LARGE_INTEGER{}, &position, FILE_CURRENT)) {
     return -1;
   }
   return position.QuadPart;
 }
-void SeekHostFile(uintptr_t file, int64_t position) {
+void SeekFile(uintptr_t file, int64_t position) {
   LARGE_INTEGER distance{};
   distance.QuadPart = position;
   SetFilePointerEx(reinterpret_cast<HANDLE>(file), distance, nullptr, FILE_BEGIN);
-}
-void ReleaseBlock(void* block) {
-  LocalFree(block);
 }
 
 GuardedBytes::GuardedBytes(const std::vector<uint8_t>& content) {
@@ -134,25 +86,15 @@ GuardedBytes::~GuardedBytes() {
 
 #else
 
-uintptr_t OpenHostFile(const std::string& path) {
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  return descriptor < 0 ? 0 : static_cast<uintptr_t>(descriptor);
-}
-uintptr_t OpenHostFileWithoutReadAccess(const std::string& path) {
+uintptr_t OpenFileHandleWithoutReadAccess(const std::string& path) {
   const int descriptor = open(path.c_str(), O_WRONLY | O_CLOEXEC);
   return descriptor < 0 ? 0 : static_cast<uintptr_t>(descriptor);
 }
-void CloseHostFile(uintptr_t file) {
-  close(static_cast<int>(file));
-}
-int64_t HostFilePosition(uintptr_t file) {
+int64_t FilePosition(uintptr_t file) {
   return lseek(static_cast<int>(file), 0, SEEK_CUR);
 }
-void SeekHostFile(uintptr_t file, int64_t position) {
+void SeekFile(uintptr_t file, int64_t position) {
   lseek(static_cast<int>(file), static_cast<off_t>(position), SEEK_SET);
-}
-void ReleaseBlock(void* block) {
-  free(block);
 }
 
 GuardedBytes::GuardedBytes(const std::vector<uint8_t>& content) {
@@ -189,7 +131,7 @@ ScratchFile::ScratchFile(const std::vector<uint8_t>& content) {
   out.write(reinterpret_cast<const char*>(content.data()),
             static_cast<std::streamsize>(content.size()));
   if (!out) {
-    Fail("cannot write a scratch file");
+    Fail("cannot write " + path_);
   }
 }
 

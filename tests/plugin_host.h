@@ -1,5 +1,5 @@
 // What the entry-point tests need of a host: the module loaded at run time as a viewer loads it,
-// the host's own file handles, the release of handed-over blocks, and scratch files and memory.
+// the host's own file handles, and scratch files and memory.
 #pragma once
 
 #include <cstddef>
@@ -7,30 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "interface/input_plugin.h"
+#include "plugin_module.h"
 
 namespace plugin_host {
 
-struct PluginModule {
-  GetPluginInfoFunction GetPluginInfo;
-  IsSupportedFunction IsSupported;
-  GetPictureInfoFunction GetPictureInfo;
-  GetPictureFunction GetPicture;
-  GetPreviewFunction GetPreview;
-};
+// The module under test, built beside the test program and loaded once per process as a host
+// loads it. Aborts if it cannot be.
+const spihost::PluginModule& Module();
 
-// The module under test, loaded once per process (dlopen or LoadLibraryA). Aborts if it cannot.
-const PluginModule& Module();
-
-// A file of the host's, opened for reading, as IsSupported receives it; invalid is 0.
-uintptr_t OpenHostFile(const std::string& path);
-uintptr_t OpenHostFileWithoutReadAccess(const std::string& path);
-void CloseHostFile(uintptr_t file);
-int64_t HostFilePosition(uintptr_t file);  // -1 when the handle is not open
-void SeekHostFile(uintptr_t file, int64_t position);
-
-// Releases a block handed over by GetPicture as the host must: LocalFree or free().
-void ReleaseBlock(void* block);
+// Files of the host's, as IsSupported receives them (invalid is 0), and blocks handed over.
+using spihost::CloseFileHandle;
+using spihost::OpenFileHandle;
+using spihost::ReleaseBlock;
+uintptr_t OpenFileHandleWithoutReadAccess(const std::string& path);
+int64_t FilePosition(uintptr_t file);  // -1 when the handle is not open
+void SeekFile(uintptr_t file, int64_t position);
 
 // A file with the given content in a scratch directory, removed when this goes.
 class ScratchFile {

@@ -2,6 +2,7 @@
 // benchmarks and the sample picture.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -38,7 +39,7 @@ inline std::vector<uint8_t> PatternedPixelArea(int32_t width, int32_t height) {
 // The headers describe a 24-bit uncompressed bitmap of the given size.
 inline std::vector<uint8_t> EncodePac(int32_t width, int32_t height,
                                       const std::vector<uint8_t>& pixel_area) {
-  std::vector<uint8_t> file(kPixelAreaOffset, 0);
+  std::vector<uint8_t> file(kPixelAreaOffset + pixel_area.size(), 0);
   const uint8_t prefix[8] = {'P', 'A', 'C', ' ', 0x01, 0x00, 0x00, 0x00};
   for (size_t i = 0; i < sizeof prefix; ++i) {
     file[i] = prefix[i];
@@ -56,7 +57,7 @@ inline std::vector<uint8_t> EncodePac(int32_t width, int32_t height,
   PutLittleEndian(file, 42, area_size, 4);
   PutLittleEndian(file, 46, 2834, 4);
   PutLittleEndian(file, 50, 2834, 4);
-  file.insert(file.end(), pixel_area.begin(), pixel_area.end());
+  std::copy(pixel_area.begin(), pixel_area.end(), file.begin() + kPixelAreaOffset);
   return file;
 }
 

@@ -1,0 +1,11 @@
+# Fails unless GENERATOR writes exactly the committed SAMPLE.
+set(fresh ${CMAKE_CURRENT_BINARY_DIR}/sample-fresh.pac)
+execute_process(COMMAND ${GENERATOR} ${fresh} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${GENERATOR} failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${fresh} ${SAMPLE} RESULT_VARIABLE differs)
+file(REMOVE ${fresh})
+if(differs)
+  message(FATAL_ERROR "${SAMPLE} is not what ${GENERATOR} writes")
+endif()

@@ -1,0 +1,249 @@
+// spihost run as a user runs it: converting pictures and decoding the output back, and the
+// messages, exit status and files it leaves when something fails.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "plugin_module.h"
+#include "tools/pac_writer.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_BMP
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+Bytes ReadBytes(const fs::path& path) {
+  const std::string text = ReadText(path);
+  return Bytes(text.begin(), text.end());
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+class Spihost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = fs::temp_directory_path() /
+                 ("spihost-test-" + std::to_string(getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(directory_);
+    fs::create_directories(directory_);
+  }
+  void TearDown() override { fs::remove_all(directory_); }
+
+  fs::path Path(const std::string& name) const { return directory_ / name; }
+
+  Outcome Spi(const std::string& arguments) const {
+    const fs::path program = fs::path(spihost::DefaultModulePath()).parent_path() / "spihost";
+    const std::string command = "'" + program.string() + "' " + arguments + " >'" +
+                                Path("stdout").string() + "' 2>'" + Path("stderr").string() + "'";
+    const int status = std::system(command.c_str());
+    Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(Path("stdout")),
+            ReadText(Path("stderr"))};
+    fs::remove(Path("stdout"));
+    fs::remove(Path("stderr"));
+    return run;
+  }
+
+  // Files in the directory other than those the test made itself.
+  std::vector<std::string> Leftovers(const std::vector<std::string>& expected) const {
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(directory_)) {
+      const std::string name = entry.path().filename().string();
+      if (std::find(expected.begin(), expected.end(), name) == expected.end()) {
+        others.push_back(name);
+      }
+    }
+    return others;
+  }
+
+  fs::path directory_;
+};
+
+// RGB pixels, top row first, that a PAC file's pixel area shows; what it lacks is black.
+Bytes ExpectedRgb(const Bytes& pac, int32_t width, int32_t height) {
+  const size_t stride = pac_writer::RowStrideOf(width);
+  Bytes rgb;
+  for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
+    for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+      const size_t at = pac_writer::kPixelAreaOffset + y * stride + 3 * x;
+      for (size_t channel : {2, 1, 0}) {
+        rgb.push_back(at + channel < pac.size() ? pac[at + channel] : 0);
+      }
+    }
+  }
+  return rgb;
+}
+
+Bytes Decode(const fs::path& path, int32_t width, int32_t height) {
+  const Bytes file = ReadBytes(path);
+  int decoded_width = 0, decoded_height = 0, channels = 0;
+  stbi_uc* pixels = stbi_load_from_memory(file.data(), static_cast<int>(file.size()),
+                                          &decoded_width, &decoded_height, &channels, 3);
+  if (pixels == nullptr) {
+    ADD_FAILURE() << path << ": " << stbi_failure_reason();
+    return {};
+  }
+  EXPECT_EQ(decoded_width, width) << path;
+  EXPECT_EQ(decoded_height, height) << path;
+  Bytes rgb(pixels, pixels + static_cast<size_t>(decoded_width) * decoded_height * 3);
+  stbi_image_free(pixels);
+  return rgb;
+}
+
+TEST_F(Spihost, ConvertsTheSampleTheRightWayUp) {
+  const fs::path sample = fs::path(SAMPLE_DIRECTORY) / "sample.pac";
+  const Bytes pac = ReadBytes(sample);
+  const Outcome to_png = Spi("convert '" + sample.string() + "' -d '" + directory_.string() + "'");
+  ASSERT_EQ(to_png.status, 0) << to_png.err;
+  EXPECT_NE(to_png.out.find("sample.png (90 x 60"), std::string::npos) << to_png.out;
+  const Outcome to_bmp =
+      Spi("convert '" + sample.string() + "' -o '" + Path("sample.bmp").string() + "'");
+  ASSERT_EQ(to_bmp.status, 0) << to_bmp.err;
+
+  for (const char* name : {"sample.png", "sample.bmp"}) {
+    const Bytes rgb = Decode(Path(name), 90, 60);
+    EXPECT_EQ(rgb, ExpectedRgb(pac, 90, 60)) << name;
+    ASSERT_EQ(rgb.size(), 90u * 60 * 3);
+    const auto pixel = [&](size_t x, size_t y) {
+      const size_t at = (y * 90 + x) * 3;
+      return Bytes(rgb.begin() + static_cast<ptrdiff_t>(at),
+                   rgb.begin() + static_cast<ptrdiff_t>(at + 3));
+    };
+    EXPECT_EQ(pixel(0, 0), (Bytes{255, 0, 0})) << name << ": top left is red";
+    EXPECT_EQ(pixel(89, 0), (Bytes{0, 255, 0})) << name << ": top right is green";
+    EXPECT_EQ(pixel(0, 59), (Bytes{0, 0, 255})) << name << ": bottom left is blue";
+    EXPECT_EQ(pixel(89, 59), (Bytes{255, 255, 255})) << name << ": bottom right is white";
+  }
+  // The BMP holds the module's info block after a standard file header.
+  const Bytes bmp = ReadBytes(Path("sample.bmp"));
+  ASSERT_EQ(bmp.size(), 54u + 60 * 272);
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[1], 'M');
+  EXPECT_EQ(bmp[2] | bmp[3] << 8 | bmp[4] << 16, static_cast<int>(bmp.size()));
+  EXPECT_EQ(bmp[10], 54);
+  EXPECT_EQ(bmp[14], 40);
+}
+
+TEST_F(Spihost, ConvertsPicturesOfAnyShapeExactly) {
+  const struct {
+    int32_t width;
+    int32_t height;
+    size_t cut;  // bytes missing from the end of the pixel area
+  } cases[] = {{1, 1, 0}, {2, 3, 0}, {7, 3001, 0}, {333, 17, 0}, {5, 40, 301}, {64, 64, 64 * 192}};
+  for (const auto& c : cases) {
+    Bytes pac = pac_writer::EncodePatternedPac(c.width, c.height);
+    pac.resize(pac.size() - c.cut);
+    WriteBytes(Path("in.pac"), pac);
+    const std::string shape = std::to_string(c.width) + " x " + std::to_string(c.height);
+    for (const char* output : {"out.png", "out.bmp"}) {
+      const Outcome run =
+          Spi("convert '" + Path("in.pac").string() + "' -o '" + Path(output).string() + "'");
+      ASSERT_EQ(run.status, 0) << shape << ": " << run.err;
+      EXPECT_EQ(Decode(Path(output), c.width, c.height), ExpectedRgb(pac, c.width, c.height))
+          << shape << " " << output;
+    }
+  }
+}
+
+TEST_F(Spihost, DescribesAndProbes) {
+  const Outcome info = Spi("info");
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("interface: 00IN\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("description: PAC to DIB filter v1.0 by Quorel\n"), std::string::npos);
+  EXPECT_NE(info.out.find("format: *.PAC (PAC)\n"), std::string::npos);
+  EXPECT_NE(info.out.find("previews: not provided\n"), std::string::npos);
+
+  WriteBytes(Path("a.pac"), pac_writer::EncodePatternedPac(3, 2));
+  WriteBytes(Path("b.txt"), Bytes(100, 'x'));
+  const Outcome probe = Spi("probe '" + Path("a.pac").string() + "' '" + Path("b.txt").string() + "'");
+  EXPECT_EQ(probe.status, 0) << probe.err;
+  EXPECT_NE(probe.out.find("a.pac: served (by handle: yes, from memory: yes), 3 x 2, 24 bits"),
+            std::string::npos)
+      << probe.out;
+  EXPECT_NE(probe.out.find("b.txt: not served\n"), std::string::npos) << probe.out;
+
+  const Outcome help = Spi("convert --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: spihost [--module PATH] convert"), std::string::npos);
+}
+
+TEST_F(Spihost, ReportsEachFailureAndLeavesNoPartialFile) {
+  WriteBytes(Path("good.pac"), pac_writer::EncodePatternedPac(4, 4));
+  WriteBytes(Path("text.txt"), Bytes(100, 'x'));
+  const std::string old_content = "an earlier picture";
+  std::ofstream(Path("kept.png")) << old_content;
+  const std::vector<std::string> made = {"good.pac", "text.txt", "kept.png"};
+
+  const struct {
+    std::string arguments;
+    std::string message;
+  } cases[] = {
+      {"convert '" + Path("missing.pac").string() + "' -o '" + Path("kept.png").string() + "'",
+       "missing.pac: cannot be opened"},
+      {"convert '" + Path("text.txt").string() + "' -o '" + Path("kept.png").string() + "'",
+       "text.txt: not a picture this module serves"},
+      {"--module '" + Path("no-such-module.so").string() + "' info", "no-such-module.so: "},
+      {"convert '" + Path("good.pac").string() + "' -o '" + Path("no-such-dir/out.png").string() +
+           "'",
+       "out.png: cannot be written"},
+      {"convert '" + Path("good.pac").string() + "' -o '" + Path("good.pac").string() +
+           "' --format bmp",
+       "good.pac: the output would overwrite the input"},
+      {"convert '" + Path("good.pac").string() + "'", "needs either -o OUT or -d DIR"},
+      {"frobnicate", "unknown command 'frobnicate'"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Spi(c.arguments);
+    EXPECT_NE(run.status, 0) << c.arguments;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << "\n" << run.err;
+    EXPECT_EQ(Leftovers(made), std::vector<std::string>()) << c.arguments;
+    EXPECT_EQ(ReadText(Path("kept.png")), old_content) << c.arguments;
+  }
+  EXPECT_EQ(ReadBytes(Path("good.pac")), pac_writer::EncodePatternedPac(4, 4));
+}
+
+TEST_F(Spihost, ConvertsTheOtherInputsWhenOneFails) {
+  WriteBytes(Path("one.pac"), pac_writer::EncodePatternedPac(4, 4));
+  WriteBytes(Path("two.pac"), pac_writer::EncodePatternedPac(5, 2));
+  fs::create_directories(Path("out"));
+  const Outcome run =
+      Spi("convert '" + Path("one.pac").string() + "' '" + Path("missing.pac").string() + "' '" +
+          Path("two.pac").string() + "' -d '" + Path("out").string() + "' --format bmp");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("missing.pac: cannot be opened"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(Path("out/one.bmp")));
+  EXPECT_TRUE(fs::exists(Path("out/two.bmp")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Path("out")), fs::directory_iterator()), 2);
+}
+
+}  // namespace
