@@ -20,12 +20,16 @@ struct Rgb {
 Rgb ColourAt(int32_t x, int32_t y) {
   const bool left = x < kSquare, right = x >= kWidth - kSquare;
   const bool top = y < kSquare, bottom = y >= kHeight - kSquare;
-  if (top && left) return {255, 0, 0};
-  if (top && right) return {0, 255, 0};
-  if (bottom && left) return {0, 0, 255};
-  if (bottom && right) return {255, 255, 255};
-  return {static_cast<uint8_t>(x * 255 / (kWidth - 1)), static_cast<uint8_t>(y * 255 / (kHeight - 1)),
-          96};
+  if (top && left)
+    return {255, 0, 0};
+  if (top && right)
+    return {0, 255, 0};
+  if (bottom && left)
+    return {0, 0, 255};
+  if (bottom && right)
+    return {255, 255, 255};
+  return {static_cast<uint8_t>(x * 255 / (kWidth - 1)),
+          static_cast<uint8_t>(y * 255 / (kHeight - 1)), 96};
 }
 
 }  // namespace

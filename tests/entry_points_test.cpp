@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plugin_host.h"
+#include "tools/pac_reference.h"
 #include "tools/pac_writer.h"
 
 #if !defined(_WIN32)
@@ -326,32 +327,8 @@ Picture TakeBlocks(const Loaded& loaded, size_t pixel_size) {
   return picture;
 }
 
-Bytes ExpectedInfoBlock(int32_t width, int32_t height) {
-  Bytes header(40, 0);
-  pac_writer::PutLittleEndian(header, 0, 40, 4);
-  pac_writer::PutLittleEndian(header, 4, static_cast<uint32_t>(width), 4);
-  pac_writer::PutLittleEndian(header, 8, static_cast<uint32_t>(height), 4);
-  pac_writer::PutLittleEndian(header, 12, 1, 2);
-  pac_writer::PutLittleEndian(header, 14, 24, 2);
-  pac_writer::PutLittleEndian(header, 24, 2834, 4);
-  pac_writer::PutLittleEndian(header, 28, 2834, 4);
-  return header;
-}
-
-// The stored rows of the file, last one first; what the file does not hold reads as zero.
-Bytes ExpectedPixelBlock(const Bytes& file, int32_t width, int32_t height) {
-  const size_t stride = pac_writer::RowStrideOf(width);
-  Bytes area(stride * static_cast<size_t>(height), 0);
-  for (size_t i = 0; i < area.size() && kPixelAreaOffset + i < file.size(); ++i) {
-    area[i] = file[kPixelAreaOffset + i];
-  }
-  Bytes block;
-  for (size_t row = static_cast<size_t>(height); row-- > 0;) {
-    block.insert(block.end(), area.begin() + static_cast<ptrdiff_t>(row * stride),
-                 area.begin() + static_cast<ptrdiff_t>((row + 1) * stride));
-  }
-  return block;
-}
+using pac_reference::ExpectedInfoBlock;
+using pac_reference::ExpectedPixelBlock;
 
 TEST(GetPicture, HandsOverTheTwoByTwoPictureBottomRowFirst) {
   const Bytes file = pac_writer::EncodePatternedPac(2, 2);

@@ -74,6 +74,8 @@ TEST_F(FaultInjection, GetPictureLeavesNothingBehindWhicheverCallFails) {
         EXPECT_EQ(fault_services::LiveBlocks(), 2) << where;
         EXPECT_TRUE(fault_services::IsLiveBlock(info)) << where;
         EXPECT_TRUE(fault_services::IsLiveBlock(pixels)) << where;
+        LocalFree(info);
+        LocalFree(pixels);
       } else {
         EXPECT_EQ(fault_services::LiveBlocks(), 0) << where;
         EXPECT_EQ(info, kUntouchedHandle) << where;

@@ -1,5 +1,6 @@
 #include "plugin_host.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -77,7 +78,7 @@ GuardedBytes::GuardedBytes(const std::vector<uint8_t>& content) {
   DWORD previous = 0;
   VirtualProtect(mapping_ + data_pages * page, page, PAGE_NOACCESS, &previous);
   char* data = mapping_ + data_pages * page - content.size();
-  std::memcpy(data, content.data(), content.size());
+  std::copy(content.begin(), content.end(), data);
   data_ = data;
 }
 GuardedBytes::~GuardedBytes() {
@@ -109,7 +110,7 @@ GuardedBytes::GuardedBytes(const std::vector<uint8_t>& content) {
   mapping_ = static_cast<char*>(mapping);
   mprotect(mapping_ + data_pages * page, page, PROT_NONE);
   char* data = mapping_ + data_pages * page - content.size();
-  std::memcpy(data, content.data(), content.size());
+  std::copy(content.begin(), content.end(), data);
   data_ = data;
 }
 GuardedBytes::~GuardedBytes() {

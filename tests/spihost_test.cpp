@@ -68,7 +68,7 @@ class Spihost : public ::testing::Test {
                                 Path("stdout").string() + "' 2>'" + Path("stderr").string() + "'";
     const int status = std::system(command.c_str());
     Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(Path("stdout")),
-            ReadText(Path("stderr"))};
+                ReadText(Path("stderr"))};
     fs::remove(Path("stdout"));
     fs::remove(Path("stderr"));
     return run;
@@ -185,7 +185,8 @@ TEST_F(Spihost, DescribesAndProbes) {
 
   WriteBytes(Path("a.pac"), pac_writer::EncodePatternedPac(3, 2));
   WriteBytes(Path("b.txt"), Bytes(100, 'x'));
-  const Outcome probe = Spi("probe '" + Path("a.pac").string() + "' '" + Path("b.txt").string() + "'");
+  const Outcome probe =
+      Spi("probe '" + Path("a.pac").string() + "' '" + Path("b.txt").string() + "'");
   EXPECT_EQ(probe.status, 0) << probe.err;
   EXPECT_NE(probe.out.find("a.pac: served (by handle: yes, from memory: yes), 3 x 2, 24 bits"),
             std::string::npos)
