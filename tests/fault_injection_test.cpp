@@ -115,14 +115,19 @@ TEST_F(FaultInjection, MemoryInputCallsNoService) {
 }
 
 TEST_F(FaultInjection, IsSupportedDecidesOnDeliveredBytesOnlyAndKeepsTheHostsHandle) {
-  // The failing read scribbles the signature into the buffer yet delivers nothing.
   const HANDLE host_file =
       CreateFileA(kPicture, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   const auto source = reinterpret_cast<uintptr_t>(host_file);
   EXPECT_EQ(IsSupported(nullptr, source), 1);
+  // The failing read scribbles the signature into the buffer yet delivers nothing.
   fault_services::FailCall(fault_services::kReadFile, 1);
   EXPECT_EQ(IsSupported(nullptr, source), 0);
-  EXPECT_EQ(fault_services::OpenHandles(), 1);
+  // A failing seek is not examined: the answer is still a plain yes or no.
+  fault_services::FailCall(fault_services::kSetFilePointer, 1);
+  const int32_t after_failed_seek = IsSupported(nullptr, source);
+  EXPECT_TRUE(after_failed_seek == 0 || after_failed_seek == 1) << after_failed_seek;
+  EXPECT_EQ(fault_services::OpenHandles(), 1) << "the host's handle stays open";
+  EXPECT_EQ(fault_services::LiveBlocks(), 0);
   EXPECT_EQ(CloseHandle(host_file), TRUE);
 }
 
