@@ -1,6 +1,7 @@
 // spihost: a command-line host for input plug-in modules. It loads a module by path and uses it
 // only through its five entry points, as an image viewer does: to describe the module, to ask
 // whether it serves files, and to convert pictures to BMP or PNG.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>

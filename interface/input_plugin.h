@@ -19,6 +19,9 @@ inline constexpr int32_t kPluginSuccess = 0;
 inline constexpr int32_t kPluginFailure = 1;
 inline constexpr int32_t kPluginNotProvided = -1;  // GetPreview: the module offers no previews
 
+// IsSupported takes a source up to this value as an open file handle, anything above as an address.
+inline constexpr uintptr_t kLargestHandleSource = 0xFFFF;
+
 // The low three bits of the flag argument: 0 means the source is a file name, anything else that
 // it is the address of the file's bytes in memory.
 inline constexpr uint32_t kInputModeMask = 7;

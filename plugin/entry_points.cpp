@@ -35,6 +35,17 @@ bool ReadPacHeader(HANDLE file, uint8_t (&header)[pac::kPacHeaderSize]) {
          delivered >= pac::kDimensionsEnd;
 }
 
+// Reads the probe head from the start of the host's file and leaves the handle open. Bytes that a
+// failed or short read did not deliver are zero, so they cannot make the signature.
+void ReadProbeHead(HANDLE file, uint8_t (&head)[pac::kProbeHeadSize]) {
+  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+  DWORD delivered = 0;
+  if (!ReadFile(file, head, sizeof head, &delivered, nullptr) || delivered > sizeof head) {
+    delivered = 0;
+  }
+  std::memset(head + delivered, 0, sizeof head - delivered);
+}
+
 void WriteFixedFields(PictureInfoRecord* record) {
   record->left = 0;
   record->top = 0;
@@ -48,6 +59,14 @@ void WriteDimensions(const uint8_t (&header)[pac::kPacHeaderSize], PictureInfoRe
   record->width = dimensions.width;
   record->height = dimensions.height;
   record->colour_depth = pac::kBitsPerPixel;
+}
+
+// Takes back a pixel block that the host's variable already holds, so that after a failure the
+// variable never refers to a released block.
+int32_t WithdrawPixelBlock(void** pixel_handle) {
+  LocalFree(*pixel_handle);
+  *pixel_handle = nullptr;
+  return kPluginFailure;
 }
 
 // The pixel area is read straight into the block handed to the host, whose rows are then reversed
@@ -72,17 +91,13 @@ int32_t LoadPicture(HANDLE file, void** info_handle, void** pixel_handle) {
   }
   DWORD delivered = 0;
   if (!ReadFile(file, pixels, static_cast<DWORD>(layout->size), &delivered, nullptr)) {
-    LocalFree(pixels);
-    *pixel_handle = nullptr;
-    return kPluginFailure;
+    return WithdrawPixelBlock(pixel_handle);
   }
   pac::ReverseRows(pixels, pixels, dimensions.height, layout->row_stride);
 
   auto* info = static_cast<uint8_t*>(LocalAlloc(kBlockFlags, pac::kBitmapHeaderSize));
   if (info == nullptr) {
-    LocalFree(pixels);
-    *pixel_handle = nullptr;
-    return kPluginFailure;
+    return WithdrawPixelBlock(pixel_handle);
   }
   pac::BuildBitmapHeader(dimensions.width, dimensions.height, info);
   *info_handle = info;
@@ -116,16 +131,8 @@ int32_t PLUGIN_CALL GetPluginInfo(int32_t number, char* buffer, int32_t length) 
 
 int32_t PLUGIN_CALL IsSupported(const char* /*name*/, uintptr_t source) {
   uint8_t head[pac::kProbeHeadSize] = {};
-  if (source <= 0xFFFF) {
-    // The host's open handle: read from its start and leave it open. Bytes a failed or short read
-    // did not deliver stay zero, so they cannot make the signature.
-    const auto file = reinterpret_cast<HANDLE>(source);
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    DWORD delivered = 0;
-    if (!ReadFile(file, head, sizeof head, &delivered, nullptr)) {
-      delivered = 0;
-    }
-    std::memset(head + delivered, 0, sizeof head - delivered);
+  if (source <= kLargestHandleSource) {
+    ReadProbeHead(reinterpret_cast<HANDLE>(source), head);
   } else {
     std::memcpy(head, reinterpret_cast<const void*>(source), sizeof head);
   }
