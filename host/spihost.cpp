@@ -112,20 +112,30 @@ int Info(const PluginModule& module, const std::string& module_path) {
 
 // ---------------------------------------------------------------------------------------------
 
+// IsSupported with the host's own open handle of the file, as viewers ask first; -1 when the
+// file cannot be opened.
+int32_t ProbeByHandle(const PluginModule& module, const std::string& file) {
+  const uintptr_t handle = OpenFileHandle(file);
+  if (handle == 0) {
+    return -1;
+  }
+  const int32_t served = module.IsSupported(file.c_str(), handle);
+  CloseFileHandle(handle);
+  return served;
+}
+
 int Probe(const PluginModule& module, const std::vector<std::string>& files) {
   if (files.empty()) {
     return UsageError("probe needs at least one file", kProbeUsage);
   }
   int status = 0;
   for (const std::string& file : files) {
-    const uintptr_t handle = OpenFileHandle(file);
-    if (handle == 0) {
+    const int32_t by_handle = ProbeByHandle(module, file);
+    if (by_handle < 0) {
       Complain(file + ": cannot be opened");
       status = 1;
       continue;
     }
-    const int32_t by_handle = module.IsSupported(file.c_str(), handle);
-    CloseFileHandle(handle);
 
     std::vector<char> head(kProbeBytes, 0);
     std::ifstream(file, std::ios::binary)
@@ -192,13 +202,11 @@ bool ConvertOne(const PluginModule& module, const std::string& input, const fs::
     Complain(input + ": the output would overwrite the input");
     return false;
   }
-  const uintptr_t handle = OpenFileHandle(input);
-  if (handle == 0) {
+  const int32_t served = ProbeByHandle(module, input);
+  if (served < 0) {
     Complain(input + ": cannot be opened");
     return false;
   }
-  const int32_t served = module.IsSupported(input.c_str(), handle);
-  CloseFileHandle(handle);
   if (served == 0) {
     Complain(input + ": not a picture this module serves");
     return false;
