@@ -131,6 +131,34 @@ TEST_F(FaultInjection, IsSupportedDecidesOnDeliveredBytesOnlyAndKeepsTheHostsHan
   EXPECT_EQ(CloseHandle(host_file), TRUE);
 }
 
+TEST_F(FaultInjection, RefusedPicturesAllocateNothing) {
+  const std::vector<uint8_t> pac = pac_writer::EncodePatternedPac(4, 4);
+  const auto with_dimensions = [&](uint32_t width, uint32_t height) {
+    std::vector<uint8_t> file = pac;
+    pac_writer::PutLittleEndian(file, 26, width, 4);
+    pac_writer::PutLittleEndian(file, 30, height, 4);
+    return file;
+  };
+  const std::vector<uint8_t> refused[] = {
+      with_dimensions(0xFFFFFFFF, 4),
+      with_dimensions(4, 0x80000000),
+      with_dimensions(715827882, 1),
+      with_dimensions(65536, 65536),
+      std::vector<uint8_t>(pac.begin(), pac.begin() + 33),
+  };
+  for (const std::vector<uint8_t>& file : refused) {
+    SetUp();
+    fault_services::AddFile(kPicture, file);
+    void* info = kUntouchedHandle;
+    void* pixels = kUntouchedHandle;
+    EXPECT_EQ(GetPicture(kPicture, 0, 0, &info, &pixels, nullptr, 0), 1);
+    EXPECT_EQ(info, kUntouchedHandle);
+    EXPECT_EQ(pixels, kUntouchedHandle);
+    EXPECT_EQ(fault_services::CallCount(fault_services::kLocalAlloc), 0);
+    EXPECT_EQ(fault_services::OpenHandles(), 0);
+  }
+}
+
 TEST_F(FaultInjection, PixelBlocksAreSizedByTheRowStride) {
   const size_t expected[] = {12, 24, 36, 36, 48, 60, 72, 72};
   for (int32_t width = 1; width <= 8; ++width) {
