@@ -23,8 +23,6 @@ using plugin_host::Module;
 using plugin_host::ScratchFile;
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kPixelAreaOffset = 62;
-
 Bytes Prefix(const Bytes& bytes, size_t size) {
   return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(std::min(size, bytes.size())));
 }
@@ -352,8 +350,9 @@ TEST(GetPicture, LoadsEverySmallPictureWholeOrTruncated) {
       Bytes trailing = whole;
       trailing.insert(trailing.end(), 32, 0xEE);
       std::vector<Bytes> files = {whole, trailing};
-      for (size_t cut : {stride, whole.size() - kPixelAreaOffset, size_t{1}, size_t{20}}) {
-        if (cut > 0 && cut <= whole.size() - kPixelAreaOffset) {
+      for (size_t cut :
+           {stride, whole.size() - pac_writer::kPixelAreaOffset, size_t{1}, size_t{20}}) {
+        if (cut > 0 && cut <= whole.size() - pac_writer::kPixelAreaOffset) {
           files.push_back(Prefix(whole, whole.size() - cut));
         }
       }
