@@ -1,7 +1,5 @@
 #include "picture_files.h"
 
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <system_error>
 

@@ -26,7 +26,7 @@ class HandedOverPicture {
   HandedOverPicture(const HandedOverPicture&) = delete;
   HandedOverPicture& operator=(const HandedOverPicture&) = delete;
 
-  // Empty when the info header describes anything but a bottom-up 24-bit picture.
+  // False when the info header describes anything but a bottom-up 24-bit picture.
   bool valid() const { return valid_; }
   const PictureView& view() const { return view_; }
 
