@@ -20,9 +20,11 @@
 #include <vector>
 
 #include "format/pac_format.h"
-#include "plugin_module.h"
-#include "tools/pac_writer.h"
-#include "windows_services.h"
+#include "loader/host_services.h"
+#include "plugin/windows_services.h"
+#include "testing/files.h"
+#include "testing/module_under_test.h"
+#include "testing/pac_writer.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
@@ -62,12 +64,6 @@ double MedianSeconds(int repetitions, const std::function<void()>& run) {
   return times[times.size() / 2];
 }
 
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes, size_t skip) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data() + skip),
-             static_cast<std::streamsize>(bytes.size() - skip));
-}
-
 // Reads a file whole, so that the measurements find it in the page cache.
 void Warm(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -76,15 +72,15 @@ void Warm(const fs::path& path) {
   }
 }
 
-void LoadWithModule(const spihost::PluginModule& module, const std::string& path) {
+void LoadWithModule(const plugin_loader::PluginModule& module, const std::string& path) {
   void* info = nullptr;
   void* pixels = nullptr;
   if (module.GetPicture(path.c_str(), 0, 0, &info, &pixels, nullptr, 0) != 0) {
     std::fprintf(stderr, "GetPicture failed on %s\n", path.c_str());
     std::exit(1);
   }
-  spihost::ReleaseBlock(info);
-  spihost::ReleaseBlock(pixels);
+  host_services::ReleaseBlock(info);
+  host_services::ReleaseBlock(pixels);
 }
 
 void LoadFloor(const std::string& path, DWORD area_size) {
@@ -113,7 +109,7 @@ void LoadWithStb(const std::string& path) {
 }
 
 #if defined(_WIN32)
-std::string PeakGrowthMiB(const spihost::PluginModule&, const std::string&) {
+std::string PeakGrowthMiB(const plugin_loader::PluginModule&, const std::string&) {
   return "n/a";
 }
 #else
@@ -130,7 +126,7 @@ long StatusKiB(const char* field) {
 
 // The resident memory one GetPicture adds at its peak, measured in a child process whose
 // high-water mark starts at its current size.
-std::string PeakGrowthMiB(const spihost::PluginModule& module, const std::string& path) {
+std::string PeakGrowthMiB(const plugin_loader::PluginModule& module, const std::string& path) {
   int channel[2];
   if (pipe(channel) != 0) {
     return "n/a";
@@ -188,11 +184,7 @@ int main(int argc, char** argv) {
                  "usage: load_benchmark [--sizes MIB,...] [--repetitions N] [--directory DIR]\n");
     return 2;
   }
-  const spihost::PluginModule module(spihost::DefaultModulePath());
-  if (!module.loaded()) {
-    std::fprintf(stderr, "%s: %s\n", spihost::DefaultModulePath().c_str(), module.error().c_str());
-    return 1;
-  }
+  const plugin_loader::PluginModule& module = module_under_test::Module();
 
   std::printf("%-11s %8s %4s | %10s %10s %5s %6s | %10s %6s | %11s | %8s\n", "picture", "area MiB",
               "reps", "GetPicture", "floor", "ratio", "ms/MiB", "stb_image", "stb/GP",
@@ -201,11 +193,13 @@ int main(int argc, char** argv) {
     // Square pictures whose pixel area is the size asked for: 8192 × 8192 for 192 MiB.
     const auto side = static_cast<int32_t>(std::lround(std::sqrt(size_mib * 1048576.0 / 3)));
     const std::vector<uint8_t> pac = pac_writer::EncodePatternedPac(side, side);
-    const auto area_size = static_cast<DWORD>(pac.size() - pac_writer::kPixelAreaOffset);
+    const auto area_size = static_cast<DWORD>(pac.size() - oracle::kPixelAreaOffset);
     const fs::path pac_path = options.directory / "lumivar-benchmark.pac";
     const fs::path bmp_path = options.directory / "lumivar-benchmark.bmp";
-    WriteFile(pac_path, pac, 0);
-    WriteFile(bmp_path, pac, 8);  // without its prefix a PAC file is a bitmap file
+    test_files::WriteFileBytes(pac_path.string(), pac);
+    // Without its prefix a PAC file is a bitmap file.
+    test_files::WriteFileBytes(bmp_path.string(),
+                               std::vector<uint8_t>(pac.begin() + oracle::kPrefixSize, pac.end()));
     Warm(pac_path);
     Warm(bmp_path);
 
@@ -216,8 +210,8 @@ int main(int argc, char** argv) {
     const double floor =
         MedianSeconds(repetitions, [&] { LoadFloor(pac_path.string(), area_size); });
     const double stb = MedianSeconds(repetitions, [&] { LoadWithStb(bmp_path.string()); });
-    std::vector<uint8_t> rows(pac.begin() + pac_writer::kPixelAreaOffset, pac.end());
-    const auto stride = static_cast<int32_t>(pac_writer::RowStrideOf(side));
+    std::vector<uint8_t> rows(pac.begin() + oracle::kPixelAreaOffset, pac.end());
+    const auto stride = static_cast<int32_t>(oracle::RowStride(side));
     const double reverse = MedianSeconds(
         repetitions, [&] { pac::ReverseRows(rows.data(), rows.data(), side, stride); });
     const std::string peak = PeakGrowthMiB(module, pac_path.string());

@@ -1,4 +1,4 @@
-#include "pac_format.h"
+#include "format/pac_format.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,15 +16,9 @@ int32_t LoadLittleEndian32(const uint8_t* bytes) {
       static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-void StoreLittleEndian16(uint16_t value, uint8_t* bytes) {
-  bytes[0] = static_cast<uint8_t>(value);
-  bytes[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void StoreLittleEndian32(int32_t value, uint8_t* bytes) {
-  const auto bits = static_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i) {
-    bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+void StoreLittleEndian(uint32_t value, size_t size, uint8_t* bytes) {
+  for (size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<uint8_t>(value >> (8 * i));
   }
 }
 
@@ -100,14 +94,14 @@ void ReverseRows(const uint8_t* source, uint8_t* destination, int32_t height, in
 
 void BuildBitmapHeader(int32_t width, int32_t height, uint8_t* destination) {
   std::memset(destination, 0, kBitmapHeaderSize);
-  StoreLittleEndian32(static_cast<int32_t>(kBitmapHeaderSize), destination + 0);
-  StoreLittleEndian32(width, destination + 4);
-  StoreLittleEndian32(height, destination + 8);
-  StoreLittleEndian16(1, destination + 12);  // planes
-  StoreLittleEndian16(kBitsPerPixel, destination + 14);
+  StoreLittleEndian(kBitmapHeaderSize, 4, destination + 0);
+  StoreLittleEndian(static_cast<uint32_t>(width), 4, destination + 4);
+  StoreLittleEndian(static_cast<uint32_t>(height), 4, destination + 8);
+  StoreLittleEndian(1, 2, destination + 12);  // planes
+  StoreLittleEndian(kBitsPerPixel, 2, destination + 14);
   // Compression (none), image size (left 0) at 16 and 20.
-  StoreLittleEndian32(kPixelsPerMetre, destination + 24);
-  StoreLittleEndian32(kPixelsPerMetre, destination + 28);
+  StoreLittleEndian(kPixelsPerMetre, 4, destination + 24);
+  StoreLittleEndian(kPixelsPerMetre, 4, destination + 28);
   // Colours used and colours important at 32 and 36 stay 0: no colour table follows.
 }
 

@@ -9,17 +9,22 @@
 
 namespace pac {
 
-// Layout of a PAC file. Multi-byte fields are little-endian.
-inline constexpr size_t kPacHeaderSize = 48;  // the bytes read to learn a picture's dimensions
-inline constexpr size_t kProbeHeadSize = 15;  // the bytes read to decide whether a file is served
-inline constexpr size_t kSignatureOffset = 8;
-inline constexpr size_t kWidthOffset = 26;
-inline constexpr size_t kHeightOffset = 30;
+// Layout of a PAC file: a prefix, then a bitmap file whose file header and info header the pixel
+// rows follow directly. Multi-byte fields are little-endian.
+inline constexpr size_t kPrefixSize = 8;
+inline constexpr size_t kFileHeaderSize = 14;
+inline constexpr size_t kInfoHeaderSize = 40;
+inline constexpr size_t kSignatureOffset = kPrefixSize;
+inline constexpr size_t kWidthOffset = kPrefixSize + kFileHeaderSize + 4;
+inline constexpr size_t kHeightOffset = kWidthOffset + 4;
 inline constexpr size_t kDimensionsEnd = kHeightOffset + 4;  // a header shorter than this lacks one
-inline constexpr size_t kPixelAreaOffset = 62;               // prefix + file header + info header
+inline constexpr size_t kPixelAreaOffset = kPrefixSize + kFileHeaderSize + kInfoHeaderSize;
+
+// The start of a file read to learn a picture's dimensions: both lie within it.
+inline constexpr size_t kPacHeaderSize = 48;
 
 // The 40-byte BITMAPINFOHEADER that describes the bottom-up pixel block handed to a host.
-inline constexpr size_t kBitmapHeaderSize = 40;
+inline constexpr size_t kBitmapHeaderSize = kInfoHeaderSize;
 inline constexpr uint16_t kBitsPerPixel = 24;
 inline constexpr int32_t kPixelsPerMetre = 2834;  // 72 dots per inch
 

@@ -1,26 +1,21 @@
-// GetPictureInfo on any bytes, from memory of exactly the input's length and from a file: 1 when
-// fewer than 34 bytes hold the dimensions, otherwise 0 and the record filled from bytes 26 to 33.
+// GetPictureInfo on any bytes, from memory of exactly the input's length and from a file: the
+// oracle's record, byte for byte, and no file left open.
 #include <cstring>
 #include <memory>
 
-#include "entry_points.h"
-#include "fuzz_support.h"
+#include "fuzz/fuzz_check.h"
+#include "plugin/entry_points.h"
+#include "testing/oracle.h"
 
 namespace {
 
 void CheckRecord(int32_t result, const PictureInfoRecord& record, const uint8_t* data,
                  size_t size) {
-  FUZZ_CHECK(result == (size >= 34 ? 0 : 1));
-  FUZZ_CHECK(record.left == 0 && record.top == 0);
-  FUZZ_CHECK(record.horizontal_density == 72 && record.vertical_density == 72);
-  FUZZ_CHECK(record.additional_info == nullptr);
-  if (result == 0) {
-    FUZZ_CHECK(record.width == fuzz_support::LoadLittleEndian32(data + 26));
-    FUZZ_CHECK(record.height == fuzz_support::LoadLittleEndian32(data + 30));
-    FUZZ_CHECK(record.colour_depth == 24);
-  } else {
-    FUZZ_CHECK(record.width == -1 && record.height == -1 && record.colour_depth == -1);
-  }
+  const std::optional<oracle::Dimensions> described = oracle::DimensionsOf(data, size);
+  const oracle::Bytes untouched(sizeof record, 0xFF);
+  const oracle::Bytes expected = oracle::ExpectedRecord(untouched, described);
+  FUZZ_CHECK(result == (described ? 0 : 1));
+  FUZZ_CHECK(std::memcmp(&record, expected.data(), sizeof record) == 0);
 }
 
 }  // namespace
@@ -34,10 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckRecord(GetPictureInfo(memory.get(), static_cast<intptr_t>(size), 1, &record), record, data,
               size);
 
-  const fuzz_support::InputFile file(data, size);
-  const int free_descriptor = fuzz_support::LowestFreeDescriptor();
+  const fuzz_check::InputFile file(data, size);
+  const int free_descriptor = fuzz_check::LowestFreeDescriptor();
   std::memset(&record, 0xFF, sizeof record);
   CheckRecord(GetPictureInfo(file.name(), 0, 0, &record), record, data, size);
-  FUZZ_CHECK(fuzz_support::LowestFreeDescriptor() == free_descriptor);
+  FUZZ_CHECK(fuzz_check::LowestFreeDescriptor() == free_descriptor);
   return 0;
 }

@@ -1,7 +1,10 @@
-#include "picture_files.h"
+#include "host/picture_files.h"
 
 #include <fstream>
 #include <system_error>
+
+#include "loader/dib.h"
+#include "loader/little_endian.h"
 
 #if defined(_WIN32)
 #include <process.h>
@@ -21,19 +24,8 @@
 namespace spihost {
 namespace {
 
-constexpr size_t kInfoHeaderSize = 40;
+using dib::kInfoHeaderSize;
 constexpr size_t kFileHeaderSize = 14;
-
-uint32_t Load32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-void Store(std::vector<uint8_t>& bytes, size_t offset, uint32_t value, int size) {
-  for (int i = 0; i < size; ++i) {
-    bytes[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
-  }
-}
 
 size_t PixelBytes(const PictureView& picture) {
   return picture.row_stride * static_cast<size_t>(picture.height);
@@ -50,12 +42,13 @@ void AppendToVector(void* context, void* data, int size) {
 HandedOverPicture::HandedOverPicture(void* info, void* pixels, Release release)
     : info_(info), pixels_(pixels), release_(release) {
   const auto* header = static_cast<const uint8_t*>(info);
-  const auto width = static_cast<int32_t>(Load32(header + 4));
-  const auto height = static_cast<int32_t>(Load32(header + 8));
-  const uint32_t bits = header[14] | header[15] << 8;
-  valid_ = Load32(header) == kInfoHeaderSize && bits == 24 && width >= 0 && height >= 0;
+  const int32_t width = little_endian::LoadSigned32(header + 4);
+  const int32_t height = little_endian::LoadSigned32(header + 8);
+  const uint32_t bits = little_endian::Load(header + 14, 2);
+  valid_ =
+      little_endian::Load(header, 4) == kInfoHeaderSize && bits == 24 && width >= 0 && height >= 0;
   if (valid_) {
-    const size_t row_stride = (3 * static_cast<size_t>(width) + 3) & ~size_t{3};
+    const auto row_stride = static_cast<size_t>(dib::RowStride(width));
     view_ = {header, static_cast<const uint8_t*>(pixels), width, height, row_stride};
   }
 }
@@ -74,8 +67,8 @@ std::vector<uint8_t> EncodeBmp(const PictureView& picture, std::string& error) {
   std::vector<uint8_t> file(kFileHeaderSize, 0);
   file[0] = 'B';
   file[1] = 'M';
-  Store(file, 2, static_cast<uint32_t>(file_size), 4);
-  Store(file, 10, kFileHeaderSize + kInfoHeaderSize, 4);  // where the pixels start
+  little_endian::Store(static_cast<uint32_t>(file_size), 4, file.data() + 2);
+  little_endian::Store(kFileHeaderSize + kInfoHeaderSize, 4, file.data() + 10);  // pixels start
   file.reserve(file_size);
   file.insert(file.end(), picture.info_header, picture.info_header + kInfoHeaderSize);
   file.insert(file.end(), picture.pixels, picture.pixels + PixelBytes(picture));

@@ -6,16 +6,25 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "picture_files.h"
-#include "plugin_module.h"
+#include "host/picture_files.h"
+#include "loader/host_services.h"
+#include "loader/plugin_loader.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace spihost {
 namespace {
 
 namespace fs = std::filesystem;
+using host_services::CloseFileHandle;
+using host_services::OpenFileHandle;
+using plugin_loader::PluginModule;
 
 constexpr size_t kProbeBytes = 2048;  // what hosts hand IsSupported in memory
 
@@ -220,7 +229,7 @@ bool ConvertOne(const PluginModule& module, const std::string& input, const fs::
     Complain(input + ": the module could not load it (result " + std::to_string(result) + ")");
     return false;
   }
-  const HandedOverPicture picture(info, pixels, ReleaseBlock);
+  const HandedOverPicture picture(info, pixels, host_services::ReleaseBlock);
   if (!picture.valid()) {
     Complain(input + ": the module handed over a bitmap that is not bottom-up 24-bit");
     return false;
@@ -280,6 +289,23 @@ int Convert(const PluginModule& module, const ConvertOptions& options) {
 
 // ---------------------------------------------------------------------------------------------
 
+#if defined(_WIN32)
+fs::path ProgramPath() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  return path;
+}
+#else
+fs::path ProgramPath() {
+  return fs::read_symlink("/proc/self/exe");
+}
+#endif
+
+// The module built beside this program.
+std::string DefaultModulePath() {
+  return (ProgramPath().parent_path() / DEFAULT_MODULE_NAME).string();
+}
+
 int Run(std::vector<std::string> arguments) {
   std::string module_path = DefaultModulePath();
   while (!arguments.empty() && arguments.front() == "--module") {
@@ -337,18 +363,20 @@ int Run(std::vector<std::string> arguments) {
     }
   }
 
-  const PluginModule module(module_path);
-  if (!module.loaded()) {
-    Complain(module_path + ": " + module.error());
+  std::string error;
+  const std::unique_ptr<const PluginModule> module =
+      plugin_loader::LoadPluginModule(module_path, &error);
+  if (module == nullptr) {
+    Complain(module_path + ": " + error);
     return 1;
   }
   if (command == "info") {
-    return Info(module, module_path);
+    return Info(*module, module_path);
   }
   if (command == "probe") {
-    return Probe(module, arguments);
+    return Probe(*module, arguments);
   }
-  return Convert(module, options);
+  return Convert(*module, options);
 }
 
 }  // namespace

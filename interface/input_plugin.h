@@ -6,6 +6,7 @@
 // pointer-sized; results are 32-bit signed. On 32-bit Windows every entry point is __stdcall.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #if defined(_WIN32)
@@ -21,6 +22,8 @@ inline constexpr int32_t kPluginNotProvided = -1;  // GetPreview: the module off
 
 // IsSupported takes a source up to this value as an open file handle, anything above as an address.
 inline constexpr uintptr_t kLargestHandleSource = 0xFFFF;
+// The bytes IsSupported reads from the start of the handle's file or from the address.
+inline constexpr size_t kProbeHeadSize = 15;
 
 // The low three bits of the flag argument: 0 means the source is a file name, anything else that
 // it is the address of the file's bytes in memory.

@@ -1,6 +1,6 @@
 // The five entry points of the module. Each one owns what it opens and allocates and releases it
 // before returning, except the two blocks GetPicture hands to the host on success.
-#include "entry_points.h"
+#include "plugin/entry_points.h"
 
 #include <cstring>
 #include <iterator>
@@ -8,7 +8,7 @@
 #include <type_traits>
 
 #include "format/pac_format.h"
-#include "windows_services.h"
+#include "plugin/windows_services.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ bool ReadPacHeader(HANDLE file, uint8_t (&header)[pac::kPacHeaderSize]) {
 
 // Reads the probe head from the start of the host's file and leaves the handle open. Bytes that a
 // failed or short read did not deliver are zero, so they cannot make the signature.
-void ReadProbeHead(HANDLE file, uint8_t (&head)[pac::kProbeHeadSize]) {
+void ReadProbeHead(HANDLE file, uint8_t (&head)[kProbeHeadSize]) {
   SetFilePointer(file, 0, nullptr, FILE_BEGIN);
   DWORD delivered = 0;
   if (!ReadFile(file, head, sizeof head, &delivered, nullptr) || delivered > sizeof head) {
@@ -130,7 +130,7 @@ int32_t PLUGIN_CALL GetPluginInfo(int32_t number, char* buffer, int32_t length) 
 }
 
 int32_t PLUGIN_CALL IsSupported(const char* /*name*/, uintptr_t source) {
-  uint8_t head[pac::kProbeHeadSize] = {};
+  uint8_t head[kProbeHeadSize] = {};
   if (source <= kLargestHandleSource) {
     ReadProbeHead(reinterpret_cast<HANDLE>(source), head);
   } else {

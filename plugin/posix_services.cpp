@@ -1,4 +1,4 @@
-#include "posix_services.h"
+#include "plugin/posix_services.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -7,5 +7,5 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include "posix_services.h"
+#include "plugin/posix_services.h"
 #endif

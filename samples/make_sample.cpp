@@ -2,10 +2,10 @@
 // glance. Red, green, blue and white squares sit in the top-left, top-right, bottom-left and
 // bottom-right corners of a background that grows redder to the right and greener downwards.
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
-#include "tools/pac_writer.h"
+#include "testing/files.h"
+#include "testing/pac_writer.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   // Rows top first, pixels blue, green, red: the order a PAC file stores them in.
-  const size_t stride = pac_writer::RowStrideOf(kWidth);
+  const auto stride = static_cast<size_t>(oracle::RowStride(kWidth));
   std::vector<uint8_t> area(stride * kHeight, 0);
   for (int32_t y = 0; y < kHeight; ++y) {
     for (int32_t x = 0; x < kWidth; ++x) {
@@ -51,8 +51,6 @@ int main(int argc, char** argv) {
       pixel[2] = colour.red;
     }
   }
-  const std::vector<uint8_t> file = pac_writer::EncodePac(kWidth, kHeight, area);
-  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-  return out ? 0 : 1;
+  test_files::WriteFileBytes(argv[1], pac_writer::EncodePac(kWidth, kHeight, area));
+  return 0;
 }

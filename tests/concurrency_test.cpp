@@ -8,14 +8,17 @@
 #include <thread>
 #include <vector>
 
-#include "plugin_host.h"
-#include "tools/pac_writer.h"
+#include "testing/blocks.h"
+#include "testing/files.h"
+#include "testing/module_under_test.h"
+#include "testing/oracle.h"
+#include "testing/pac_writer.h"
 
 namespace {
 
-using plugin_host::Module;
-using plugin_host::ScratchFile;
-using Bytes = std::vector<uint8_t>;
+using module_under_test::Module;
+using oracle::Bytes;
+using test_files::ScratchFile;
 
 // Everything a host learns from one round of calls on one file.
 struct Answers {
@@ -25,15 +28,14 @@ struct Answers {
   int32_t info_result;
   Bytes record;
   int32_t picture_result;
-  Bytes info_block;
-  Bytes pixel_block;
+  oracle::Picture picture;
   int32_t preview_result;
 
   bool operator==(const Answers& other) const {
     return information == other.information && served_by_handle == other.served_by_handle &&
            served_from_memory == other.served_from_memory && info_result == other.info_result &&
            record == other.record && picture_result == other.picture_result &&
-           info_block == other.info_block && pixel_block == other.pixel_block &&
+           picture.info == other.picture.info && picture.pixels == other.picture.pixels &&
            preview_result == other.preview_result;
   }
 };
@@ -45,9 +47,9 @@ Answers Ask(const ScratchFile& file, const Bytes& content) {
     answers.information += std::to_string(Module().GetPluginInfo(number, buffer, sizeof buffer));
     answers.information += buffer;
   }
-  const uintptr_t handle = plugin_host::OpenFileHandle(file.path());
+  const uintptr_t handle = host_services::OpenFileHandle(file.path());
   answers.served_by_handle = Module().IsSupported(file.path(), handle);
-  plugin_host::CloseFileHandle(handle);
+  host_services::CloseFileHandle(handle);
   Bytes head = content;
   head.resize(std::max<size_t>(head.size(), 2048), 0);
   answers.served_from_memory =
@@ -62,13 +64,9 @@ Answers Ask(const ScratchFile& file, const Bytes& content) {
   void* pixels = nullptr;
   answers.picture_result = Module().GetPicture(file.path(), 0, 0, &info, &pixels, nullptr, 0);
   if (answers.picture_result == 0) {
-    const auto* info_bytes = static_cast<const uint8_t*>(info);
-    const auto* pixel_bytes = static_cast<const uint8_t*>(pixels);
-    const size_t size = pac_writer::RowStrideOf(record.width) * static_cast<size_t>(record.height);
-    answers.info_block.assign(info_bytes, info_bytes + 40);
-    answers.pixel_block.assign(pixel_bytes, pixel_bytes + size);
-    plugin_host::ReleaseBlock(info);
-    plugin_host::ReleaseBlock(pixels);
+    const std::optional<oracle::PixelAreaLayout> layout =
+        oracle::LoadableLayout(content.data(), content.size());
+    answers.picture = blocks::TakeBlocks(info, pixels, layout ? layout->size : 0);
   }
   answers.preview_result = Module().GetPreview(file.path(), 0, 0, &info, &pixels, nullptr, 0);
   return answers;
@@ -108,6 +106,7 @@ TEST(Concurrency, AnswersMatchASingleThreadedRun) {
   }
   EXPECT_EQ(mismatches.load(), 0);
   EXPECT_EQ(expected[0].picture_result, 0);
+  EXPECT_EQ(expected[0].picture.pixels, oracle::ExpectedPicture(contents[0])->pixels);
   EXPECT_EQ(expected.back().picture_result, 1);
 }
 

@@ -4,32 +4,39 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "entry_points.h"
-#include "fault_services.h"
-#include "posix_services.h"
-#include "tools/pac_writer.h"
+#include "plugin/entry_points.h"
+#include "plugin/posix_services.h"
+#include "testing/blocks.h"
+#include "testing/oracle.h"
+#include "testing/pac_writer.h"
+#include "tests/fault_services.h"
 
 namespace {
 
+using blocks::kUntouchedHandle;
 using fault_services::Service;
+using oracle::Bytes;
 
 constexpr char kPicture[] = "picture.pac";
-void* const kUntouchedHandle = reinterpret_cast<void*>(uintptr_t{0x5A5A5A5A});
 
 const char* NameOf(Service service) {
   const char* names[] = {"CreateFileA", "SetFilePointer", "ReadFile", "LocalAlloc"};
   return names[service];
 }
 
+// Each test starts from a double holding one picture, and no test may release what is not live.
 class FaultInjection : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fault_services::Reset();
-    fault_services::AddFile(kPicture, pac_writer::EncodePatternedPac(3, 2));
-  }
+  void SetUp() override { UsePicture(pac_writer::EncodePatternedPac(3, 2)); }
   void TearDown() override { EXPECT_EQ(fault_services::InvalidReleases(), 0); }
+
+  static void UsePicture(const Bytes& file) {
+    fault_services::Reset();
+    fault_services::AddFile(kPicture, file);
+  }
 };
 
 // What GetPicture must leave when one call fails; a failure the load never reaches changes nothing.
@@ -37,70 +44,80 @@ struct PictureOutcome {
   Service service;
   int call;
   int32_t result;
-  bool info_untouched;
   bool pixels_null;  // otherwise untouched (result 1) or a live block (result 0)
 };
 
 const PictureOutcome kPictureOutcomes[] = {
-    {fault_services::kCreateFileA, 1, 1, true, false},
-    {fault_services::kReadFile, 1, 1, true, false},         // the header
-    {fault_services::kReadFile, 2, 1, true, true},          // the pixel area
-    {fault_services::kLocalAlloc, 1, 1, true, true},        // the pixel block
-    {fault_services::kLocalAlloc, 2, 1, true, true},        // the info block
-    {fault_services::kSetFilePointer, 1, 0, false, false},  // not examined: the load goes on
+    {fault_services::kCreateFileA, 1, 1, false},
+    {fault_services::kReadFile, 1, 1, false},        // the header
+    {fault_services::kReadFile, 2, 1, true},         // the pixel area
+    {fault_services::kLocalAlloc, 1, 1, true},       // the pixel block
+    {fault_services::kLocalAlloc, 2, 1, true},       // the info block
+    {fault_services::kSetFilePointer, 1, 0, false},  // not examined: the load goes on
 };
 
-TEST_F(FaultInjection, GetPictureLeavesNothingBehindWhicheverCallFails) {
-  for (int service = 0; service < fault_services::kServiceCount; ++service) {
-    for (int call = 1; call <= 3; ++call) {
-      SetUp();
-      fault_services::FailCall(static_cast<Service>(service), call);
-      void* info = kUntouchedHandle;
-      void* pixels = kUntouchedHandle;
-      const int32_t result = GetPicture(kPicture, 0, 0, &info, &pixels, nullptr, 0);
+class GetPictureFault : public FaultInjection,
+                        public ::testing::WithParamInterface<std::tuple<int, int>> {};
 
-      PictureOutcome expected{static_cast<Service>(service), call, 0, false, false};
-      for (const PictureOutcome& outcome : kPictureOutcomes) {
-        if (outcome.service == service && outcome.call == call) {
-          expected = outcome;
-        }
-      }
-      const std::string where =
-          std::string(NameOf(expected.service)) + " call " + std::to_string(call);
-      EXPECT_EQ(result, expected.result) << where;
-      EXPECT_EQ(fault_services::OpenHandles(), 0) << where;
-      EXPECT_EQ(fault_services::InvalidReleases(), 0) << where;
-      if (result == 0) {
-        EXPECT_EQ(fault_services::LiveBlocks(), 2) << where;
-        EXPECT_TRUE(fault_services::IsLiveBlock(info)) << where;
-        EXPECT_TRUE(fault_services::IsLiveBlock(pixels)) << where;
-        LocalFree(info);
-        LocalFree(pixels);
-      } else {
-        EXPECT_EQ(fault_services::LiveBlocks(), 0) << where;
-        EXPECT_EQ(info, kUntouchedHandle) << where;
-        EXPECT_EQ(pixels, expected.pixels_null ? nullptr : kUntouchedHandle) << where;
-      }
+TEST_P(GetPictureFault, LeavesNothingBehind) {
+  const auto service = static_cast<Service>(std::get<0>(GetParam()));
+  const int call = std::get<1>(GetParam());
+  fault_services::FailCall(service, call);
+  void* info = kUntouchedHandle;
+  void* pixels = kUntouchedHandle;
+  const int32_t result = GetPicture(kPicture, 0, 0, &info, &pixels, nullptr, 0);
+
+  PictureOutcome expected{service, call, 0, false};
+  for (const PictureOutcome& outcome : kPictureOutcomes) {
+    if (outcome.service == service && outcome.call == call) {
+      expected = outcome;
     }
   }
-}
-
-TEST_F(FaultInjection, GetPictureInfoClosesItsFileWhicheverCallFails) {
-  for (Service service : {fault_services::kCreateFileA, fault_services::kReadFile}) {
-    SetUp();
-    fault_services::FailCall(service, 1);
-    PictureInfoRecord record;
-    std::memset(&record, 0xCC, sizeof record);
-    EXPECT_EQ(GetPictureInfo(kPicture, 0, 0, &record), 1) << NameOf(service);
-    EXPECT_EQ(record.width, static_cast<int32_t>(0xCCCCCCCC)) << NameOf(service);
-    EXPECT_EQ(record.left, 0);
-    EXPECT_EQ(fault_services::OpenHandles(), 0) << NameOf(service);
+  EXPECT_EQ(result, expected.result);
+  EXPECT_EQ(fault_services::OpenHandles(), 0);
+  if (result == 0) {
+    EXPECT_EQ(fault_services::LiveBlocks(), 2);
+    EXPECT_TRUE(fault_services::IsLiveBlock(info));
+    EXPECT_TRUE(fault_services::IsLiveBlock(pixels));
+    LocalFree(info);
+    LocalFree(pixels);
+  } else {
     EXPECT_EQ(fault_services::LiveBlocks(), 0);
+    EXPECT_EQ(info, kUntouchedHandle);
+    EXPECT_EQ(pixels, expected.pixels_null ? nullptr : kUntouchedHandle);
   }
 }
 
+INSTANTIATE_TEST_SUITE_P(EveryServiceAndCall, GetPictureFault,
+                         ::testing::Combine(::testing::Range(0, int{fault_services::kServiceCount}),
+                                            ::testing::Range(1, 4)),
+                         [](const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
+                           return std::string(
+                                      NameOf(static_cast<Service>(std::get<0>(info.param)))) +
+                                  "Call" + std::to_string(std::get<1>(info.param));
+                         });
+
+class GetPictureInfoFault : public FaultInjection, public ::testing::WithParamInterface<Service> {};
+
+TEST_P(GetPictureInfoFault, ClosesItsFile) {
+  fault_services::FailCall(GetParam(), 1);
+  PictureInfoRecord record;
+  std::memset(&record, 0xCC, sizeof record);
+  EXPECT_EQ(GetPictureInfo(kPicture, 0, 0, &record), 1);
+  EXPECT_EQ(record.width, static_cast<int32_t>(0xCCCCCCCC));
+  EXPECT_EQ(record.left, 0);
+  EXPECT_EQ(fault_services::OpenHandles(), 0);
+  EXPECT_EQ(fault_services::LiveBlocks(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(OpenAndRead, GetPictureInfoFault,
+                         ::testing::Values(fault_services::kCreateFileA, fault_services::kReadFile),
+                         [](const ::testing::TestParamInfo<Service>& info) {
+                           return std::string(NameOf(info.param));
+                         });
+
 TEST_F(FaultInjection, MemoryInputCallsNoService) {
-  const std::vector<uint8_t> pac = pac_writer::EncodePatternedPac(3, 2);
+  const Bytes pac = pac_writer::EncodePatternedPac(3, 2);
   PictureInfoRecord record{};
   void* info = kUntouchedHandle;
   void* pixels = kUntouchedHandle;
@@ -131,47 +148,47 @@ TEST_F(FaultInjection, IsSupportedDecidesOnDeliveredBytesOnlyAndKeepsTheHostsHan
   EXPECT_EQ(CloseHandle(host_file), TRUE);
 }
 
-TEST_F(FaultInjection, RefusedPicturesAllocateNothing) {
-  const std::vector<uint8_t> pac = pac_writer::EncodePatternedPac(4, 4);
-  const auto with_dimensions = [&](uint32_t width, uint32_t height) {
-    std::vector<uint8_t> file = pac;
-    pac_writer::PutLittleEndian(file, 26, width, 4);
-    pac_writer::PutLittleEndian(file, 30, height, 4);
-    return file;
-  };
-  const std::vector<uint8_t> refused[] = {
-      with_dimensions(0xFFFFFFFF, 4),
-      with_dimensions(4, 0x80000000),
-      with_dimensions(715827882, 1),
-      with_dimensions(65536, 65536),
-      std::vector<uint8_t>(pac.begin(), pac.begin() + 33),
-  };
-  for (const std::vector<uint8_t>& file : refused) {
-    SetUp();
-    fault_services::AddFile(kPicture, file);
-    void* info = kUntouchedHandle;
-    void* pixels = kUntouchedHandle;
-    EXPECT_EQ(GetPicture(kPicture, 0, 0, &info, &pixels, nullptr, 0), 1);
-    EXPECT_EQ(info, kUntouchedHandle);
-    EXPECT_EQ(pixels, kUntouchedHandle);
-    EXPECT_EQ(fault_services::CallCount(fault_services::kLocalAlloc), 0);
-    EXPECT_EQ(fault_services::OpenHandles(), 0);
+// Hostile dimensions and a header too short for them.
+std::vector<Bytes> RefusedFiles() {
+  const Bytes pac = pac_writer::EncodePatternedPac(4, 4);
+  std::vector<Bytes> files;
+  for (const oracle::HostileDimensions& hostile : oracle::kHostileDimensions) {
+    files.push_back(pac_writer::WithDimensions(pac, hostile.width, hostile.height));
   }
+  files.push_back(pac_writer::Prefix(pac, oracle::kDimensionsEnd - 1));
+  return files;
 }
 
-TEST_F(FaultInjection, PixelBlocksAreSizedByTheRowStride) {
-  const size_t expected[] = {12, 24, 36, 36, 48, 60, 72, 72};
-  for (int32_t width = 1; width <= 8; ++width) {
-    SetUp();
-    fault_services::AddFile(kPicture, pac_writer::EncodePatternedPac(width, 3));
-    void* info = nullptr;
-    void* pixels = nullptr;
-    ASSERT_EQ(GetPicture(kPicture, 0, 0, &info, &pixels, nullptr, 0), 0);
-    EXPECT_EQ(fault_services::RequestedBlockSizes(), (std::vector<size_t>{expected[width - 1], 40}))
-        << "width " << width;
-    LocalFree(info);
-    LocalFree(pixels);
-  }
+class RefusedPicture : public FaultInjection, public ::testing::WithParamInterface<Bytes> {};
+
+TEST_P(RefusedPicture, AllocatesNothingAndLeavesNoFileOpen) {
+  UsePicture(GetParam());
+  ASSERT_FALSE(oracle::ExpectedPicture(GetParam()));
+  void* info = kUntouchedHandle;
+  void* pixels = kUntouchedHandle;
+  EXPECT_EQ(GetPicture(kPicture, 0, 0, &info, &pixels, nullptr, 0), 1);
+  EXPECT_EQ(info, kUntouchedHandle);
+  EXPECT_EQ(pixels, kUntouchedHandle);
+  EXPECT_EQ(fault_services::CallCount(fault_services::kLocalAlloc), 0);
+  EXPECT_EQ(fault_services::OpenHandles(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(HostileOrShort, RefusedPicture, ::testing::ValuesIn(RefusedFiles()));
+
+class PixelBlockSize : public FaultInjection, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(PixelBlockSize, FollowsTheRowStride) {
+  const size_t expected[] = {12, 24, 36, 36, 48, 60, 72, 72};  // height 3, widths 1 to 8
+  const int32_t width = GetParam();
+  UsePicture(pac_writer::EncodePatternedPac(width, 3));
+  void* info = nullptr;
+  void* pixels = nullptr;
+  ASSERT_EQ(GetPicture(kPicture, 0, 0, &info, &pixels, nullptr, 0), 0);
+  EXPECT_EQ(fault_services::RequestedBlockSizes(), (std::vector<size_t>{expected[width - 1], 40}));
+  LocalFree(info);
+  LocalFree(pixels);
+}
+
+INSTANTIATE_TEST_SUITE_P(WidthsOneToEight, PixelBlockSize, ::testing::Range(1, 9));
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "fault_services.h"
+#include "tests/fault_services.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "posix_services.h"
+#include "plugin/posix_services.h"
 
 namespace fault_services {
 namespace {

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "plugin_module.h"
-#include "tools/pac_writer.h"
+#include "loader/little_endian.h"
+#include "testing/files.h"
+#include "testing/oracle.h"
+#include "testing/pac_writer.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
@@ -33,20 +35,17 @@ struct Outcome {
   std::string err;
 };
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+Bytes ReadBytes(const fs::path& path) {
+  return test_files::ReadFileBytes(path.string());
 }
 
-Bytes ReadBytes(const fs::path& path) {
-  const std::string text = ReadText(path);
-  return Bytes(text.begin(), text.end());
+std::string ReadText(const fs::path& path) {
+  const Bytes bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 void WriteBytes(const fs::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
+  test_files::WriteFileBytes(path.string(), bytes);
 }
 
 class Spihost : public ::testing::Test {
@@ -63,8 +62,7 @@ class Spihost : public ::testing::Test {
   fs::path Path(const std::string& name) const { return directory_ / name; }
 
   Outcome Spi(const std::string& arguments) const {
-    const fs::path program = fs::path(spihost::DefaultModulePath()).parent_path() / "spihost";
-    const std::string command = "'" + program.string() + "' " + arguments + " >'" +
+    const std::string command = "'" SPIHOST_PATH "' " + arguments + " >'" +
                                 Path("stdout").string() + "' 2>'" + Path("stderr").string() + "'";
     const int status = std::system(command.c_str());
     Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(Path("stdout")),
@@ -91,11 +89,11 @@ class Spihost : public ::testing::Test {
 
 // RGB pixels, top row first, that a PAC file's pixel area shows; what it lacks is black.
 Bytes ExpectedRgb(const Bytes& pac, int32_t width, int32_t height) {
-  const size_t stride = pac_writer::RowStrideOf(width);
+  const auto stride = static_cast<size_t>(oracle::RowStride(width));
   Bytes rgb;
   for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
     for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
-      const size_t at = pac_writer::kPixelAreaOffset + y * stride + 3 * x;
+      const size_t at = oracle::kPixelAreaOffset + y * stride + 3 * x;
       for (size_t channel : {2, 1, 0}) {
         rgb.push_back(at + channel < pac.size() ? pac[at + channel] : 0);
       }
@@ -149,7 +147,7 @@ TEST_F(Spihost, ConvertsTheSampleTheRightWayUp) {
   ASSERT_EQ(bmp.size(), 54u + 60 * 272);
   EXPECT_EQ(bmp[0], 'B');
   EXPECT_EQ(bmp[1], 'M');
-  EXPECT_EQ(bmp[2] | bmp[3] << 8 | bmp[4] << 16, static_cast<int>(bmp.size()));
+  EXPECT_EQ(little_endian::Load(&bmp[2], 4), bmp.size());
   EXPECT_EQ(bmp[10], 54);
   EXPECT_EQ(bmp[14], 40);
 }

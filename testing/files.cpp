@@ -1,12 +1,12 @@
-#include "plugin_host.h"
+#include "testing/files.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -16,11 +16,11 @@
 #include <unistd.h>
 #endif
 
-namespace plugin_host {
+namespace test_files {
 namespace {
 
 [[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "plugin host: %s\n", what.c_str());
+  std::fprintf(stderr, "test files: %s\n", what.c_str());
   std::abort();
 }
 
@@ -36,12 +36,34 @@ unsigned long ProcessId() {
 
 }  // namespace
 
-const spihost::PluginModule& Module() {
-  static const spihost::PluginModule module(spihost::DefaultModulePath());
-  if (!module.loaded()) {
-    Fail(spihost::DefaultModulePath() + ": " + module.error());
+void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out) {
+    Fail("cannot write " + path);
   }
-  return module;
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string ScratchDirectory() {
+  return std::filesystem::temp_directory_path().string();
+}
+
+ScratchFile::ScratchFile(const Bytes& content) {
+  static std::atomic<unsigned> counter{0};
+  path_ = (std::filesystem::temp_directory_path() / ("lumivar-test-" + std::to_string(ProcessId()) +
+                                                     "-" + std::to_string(++counter) + ".pac"))
+              .string();
+  WriteFileBytes(path_, content);
+}
+
+ScratchFile::~ScratchFile() {
+  std::remove(path_.c_str());
 }
 
 #if defined(_WIN32)
@@ -64,7 +86,7 @@ void SeekFile(uintptr_t file, int64_t position) {
   SetFilePointerEx(reinterpret_cast<HANDLE>(file), distance, nullptr, FILE_BEGIN);
 }
 
-GuardedBytes::GuardedBytes(const std::vector<uint8_t>& content) {
+GuardedBytes::GuardedBytes(const Bytes& content) {
   SYSTEM_INFO system{};
   GetSystemInfo(&system);
   const size_t page = system.dwPageSize;
@@ -98,7 +120,7 @@ void SeekFile(uintptr_t file, int64_t position) {
   lseek(static_cast<int>(file), static_cast<off_t>(position), SEEK_SET);
 }
 
-GuardedBytes::GuardedBytes(const std::vector<uint8_t>& content) {
+GuardedBytes::GuardedBytes(const Bytes& content) {
   const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   const size_t data_pages = (content.size() + page - 1) / page;
   mapping_size_ = (data_pages + 1) * page;
@@ -119,25 +141,4 @@ GuardedBytes::~GuardedBytes() {
 
 #endif
 
-std::string ScratchDirectory() {
-  return std::filesystem::temp_directory_path().string();
-}
-
-ScratchFile::ScratchFile(const std::vector<uint8_t>& content) {
-  static std::atomic<unsigned> counter{0};
-  path_ = (std::filesystem::temp_directory_path() / ("lumivar-test-" + std::to_string(ProcessId()) +
-                                                     "-" + std::to_string(++counter) + ".pac"))
-              .string();
-  std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(content.data()),
-            static_cast<std::streamsize>(content.size()));
-  if (!out) {
-    Fail("cannot write " + path_);
-  }
-}
-
-ScratchFile::~ScratchFile() {
-  std::remove(path_.c_str());
-}
-
-}  // namespace plugin_host
+}  // namespace test_files

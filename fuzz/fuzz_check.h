@@ -1,5 +1,5 @@
-// What the fuzz targets share: the input as a file the module can open by name, a check that
-// aborts (so libFuzzer reports the input), and a way to see that no descriptor was left open.
+// What the fuzz targets share: a check that aborts (so libFuzzer reports the input), the input as
+// a file the module can open by name, and a way to see that no descriptor was left open.
 #pragma once
 
 #include <fcntl.h>
@@ -19,7 +19,7 @@
     }                                                                                    \
   } while (false)
 
-namespace fuzz_support {
+namespace fuzz_check {
 
 // The input in an anonymous in-memory file, reachable by name through /proc/self/fd.
 class InputFile {
@@ -50,9 +50,4 @@ inline int LowestFreeDescriptor() {
   return probe;
 }
 
-inline int32_t LoadLittleEndian32(const uint8_t* bytes) {
-  return static_cast<int32_t>(uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 |
-                              uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24);
-}
-
-}  // namespace fuzz_support
+}  // namespace fuzz_check

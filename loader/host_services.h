@@ -1,0 +1,17 @@
+// What a host provides around a module's calls: its own open file handles, which IsSupported
+// reads, and the release of the blocks GetPicture hands over.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace host_services {
+
+// A file opened for reading as a host opens it for IsSupported; 0 when it cannot be opened.
+uintptr_t OpenFileHandle(const std::string& path);
+void CloseFileHandle(uintptr_t handle);
+
+// Releases a block that GetPicture handed over: LocalFree on Windows, free() on POSIX.
+void ReleaseBlock(void* block);
+
+}  // namespace host_services
