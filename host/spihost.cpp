@@ -1,6 +1,8 @@
 // spihost: a command-line host for input plug-in modules. It loads a module by path and uses it
-// only through its five entry points, as an image viewer does: to describe the module, to ask
-// whether it serves files, and to convert pictures to BMP or PNG.
+// only through its entry points, as an image viewer does: to describe the module, to ask whether
+// it serves files, and to convert pictures to BMP or PNG. File names are kept in UTF-8; on Windows
+// they reach the module through its Unicode entry points where it has them, so that any name
+// opens, and through the ANSI ones otherwise.
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "host/picture_files.h"
 #include "loader/host_services.h"
 #include "loader/plugin_loader.h"
+#include "loader/utf16.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -83,6 +86,45 @@ bool WantsHelp(const std::vector<std::string>& arguments) {
   return false;
 }
 
+// The entry points that take a file name, called with a UTF-8 name as this platform's viewers do.
+class NamedCalls {
+ public:
+  explicit NamedCalls(const PluginModule& module) : module_(module) {}
+
+#if defined(_WIN32)
+  bool unicode() const {
+    return module_.HasUnicodeEntryPoints();
+  }
+#else
+  bool unicode() const {
+    return false;
+  }  // POSIX names are UTF-8 bytes, which ANSI takes as is
+#endif
+
+  int32_t IsSupported(const std::string& name, uintptr_t source) const {
+    return unicode() ? module_.IsSupportedW(utf16::FromUtf8(name).c_str(), source)
+                     : module_.IsSupported(name.c_str(), source);
+  }
+  int32_t GetPictureInfo(const std::string& name, PictureInfoRecord* record) const {
+    return unicode()
+               ? module_.GetPictureInfoW(utf16::FromUtf8(name).c_str(), 0, kInputModeFile, record)
+               : module_.GetPictureInfo(name.c_str(), 0, kInputModeFile, record);
+  }
+  int32_t GetPicture(const std::string& name, void** info, void** pixels) const {
+    return unicode()
+               ? module_.GetPictureW(utf16::FromUtf8(name).c_str(), 0, kInputModeFile, info, pixels,
+                                     nullptr, 0)
+               : module_.GetPicture(name.c_str(), 0, kInputModeFile, info, pixels, nullptr, 0);
+  }
+
+ private:
+  const PluginModule& module_;
+};
+
+fs::path PathOf(const std::string& utf8) {
+  return fs::u8path(utf8);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 int Info(const PluginModule& module, const std::string& module_path) {
@@ -116,6 +158,7 @@ int Info(const PluginModule& module, const std::string& module_path) {
   void* pixels = nullptr;
   const int32_t preview = module.GetPreview("", 0, kInputModeFile, &info, &pixels, nullptr, 0);
   std::printf("previews: %s\n", preview == kPluginNotProvided ? "not provided" : "provided");
+  std::printf("unicode entry points: %s\n", module.HasUnicodeEntryPoints() ? "yes" : "no");
   return 0;
 }
 
@@ -123,23 +166,23 @@ int Info(const PluginModule& module, const std::string& module_path) {
 
 // IsSupported with the host's own open handle of the file, as viewers ask first; -1 when the
 // file cannot be opened.
-int32_t ProbeByHandle(const PluginModule& module, const std::string& file) {
+int32_t ProbeByHandle(const NamedCalls& calls, const std::string& file) {
   const uintptr_t handle = OpenFileHandle(file);
   if (handle == 0) {
     return -1;
   }
-  const int32_t served = module.IsSupported(file.c_str(), handle);
+  const int32_t served = calls.IsSupported(file, handle);
   CloseFileHandle(handle);
   return served;
 }
 
-int Probe(const PluginModule& module, const std::vector<std::string>& files) {
+int Probe(const NamedCalls& calls, const std::vector<std::string>& files) {
   if (files.empty()) {
     return UsageError("probe needs at least one file", kProbeUsage);
   }
   int status = 0;
   for (const std::string& file : files) {
-    const int32_t by_handle = ProbeByHandle(module, file);
+    const int32_t by_handle = ProbeByHandle(calls, file);
     if (by_handle < 0) {
       Complain(file + ": cannot be opened");
       status = 1;
@@ -147,10 +190,9 @@ int Probe(const PluginModule& module, const std::vector<std::string>& files) {
     }
 
     std::vector<char> head(kProbeBytes, 0);
-    std::ifstream(file, std::ios::binary)
+    std::ifstream(PathOf(file), std::ios::binary)
         .read(head.data(), static_cast<std::streamsize>(head.size()));
-    const int32_t by_memory =
-        module.IsSupported(file.c_str(), reinterpret_cast<uintptr_t>(head.data()));
+    const int32_t by_memory = calls.IsSupported(file, reinterpret_cast<uintptr_t>(head.data()));
 
     if (by_handle == 0 && by_memory == 0) {
       std::printf("%s: not served\n", file.c_str());
@@ -159,7 +201,7 @@ int Probe(const PluginModule& module, const std::vector<std::string>& files) {
     std::printf("%s: served (by handle: %s, from memory: %s)", file.c_str(),
                 by_handle != 0 ? "yes" : "no", by_memory != 0 ? "yes" : "no");
     PictureInfoRecord record{};
-    const int32_t result = module.GetPictureInfo(file.c_str(), 0, kInputModeFile, &record);
+    const int32_t result = calls.GetPictureInfo(file, &record);
     if (result == kPluginSuccess) {
       std::printf(", %d x %d, %d bits per pixel\n", record.width, record.height,
                   record.colour_depth);
@@ -189,7 +231,7 @@ bool ParseFormat(const std::string& name, std::string& format) {
 }
 
 std::string FormatOfExtension(const fs::path& path) {
-  std::string extension = path.extension().string();
+  std::string extension = path.extension().u8string();
   for (char& c : extension) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
@@ -205,13 +247,13 @@ bool SameFile(const fs::path& first, const fs::path& second) {
 }
 
 // Loads one picture through the module and writes it; returns false after saying what failed.
-bool ConvertOne(const PluginModule& module, const std::string& input, const fs::path& output,
+bool ConvertOne(const NamedCalls& calls, const std::string& input, const fs::path& output,
                 const std::string& format) {
-  if (SameFile(input, output)) {
+  if (SameFile(PathOf(input), output)) {
     Complain(input + ": the output would overwrite the input");
     return false;
   }
-  const int32_t served = ProbeByHandle(module, input);
+  const int32_t served = ProbeByHandle(calls, input);
   if (served < 0) {
     Complain(input + ": cannot be opened");
     return false;
@@ -223,8 +265,7 @@ bool ConvertOne(const PluginModule& module, const std::string& input, const fs::
 
   void* info = nullptr;
   void* pixels = nullptr;
-  const int32_t result =
-      module.GetPicture(input.c_str(), 0, kInputModeFile, &info, &pixels, nullptr, 0);
+  const int32_t result = calls.GetPicture(input, &info, &pixels);
   if (result != kPluginSuccess) {
     Complain(input + ": the module could not load it (result " + std::to_string(result) + ")");
     return false;
@@ -242,15 +283,15 @@ bool ConvertOne(const PluginModule& module, const std::string& input, const fs::
     return false;
   }
   if (!WriteFileAtomically(output, encoded, error)) {
-    Complain(output.string() + ": " + error);
+    Complain(output.u8string() + ": " + error);
     return false;
   }
-  std::printf("%s -> %s (%d x %d, %zu bytes)\n", input.c_str(), output.string().c_str(),
+  std::printf("%s -> %s (%d x %d, %zu bytes)\n", input.c_str(), output.u8string().c_str(),
               picture.view().width, picture.view().height, encoded.size());
   return true;
 }
 
-int Convert(const PluginModule& module, const ConvertOptions& options) {
+int Convert(const NamedCalls& calls, const ConvertOptions& options) {
   if (options.inputs.empty()) {
     return UsageError("convert needs at least one input", kConvertUsage);
   }
@@ -265,22 +306,22 @@ int Convert(const PluginModule& module, const ConvertOptions& options) {
     fs::path output;
     std::string format = options.format;
     if (!options.output_file.empty()) {
-      output = options.output_file;
+      output = PathOf(options.output_file);
       if (format.empty()) {
         format = FormatOfExtension(output);
       }
       if (format.empty()) {
-        return UsageError(output.string() + ": say --format bmp or png, or name it .bmp or .png",
+        return UsageError(output.u8string() + ": say --format bmp or png, or name it .bmp or .png",
                           kConvertUsage);
       }
     } else {
       if (format.empty()) {
         format = "png";
       }
-      output = fs::path(options.output_directory) / fs::path(input).stem();
+      output = PathOf(options.output_directory) / PathOf(input).stem();
       output += "." + format;
     }
-    if (!ConvertOne(module, input, output, format)) {
+    if (!ConvertOne(calls, input, output, format)) {
       status = 1;
     }
   }
@@ -291,8 +332,8 @@ int Convert(const PluginModule& module, const ConvertOptions& options) {
 
 #if defined(_WIN32)
 fs::path ProgramPath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, sizeof path);
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
   return path;
 }
 #else
@@ -303,7 +344,7 @@ fs::path ProgramPath() {
 
 // The module built beside this program.
 std::string DefaultModulePath() {
-  return (ProgramPath().parent_path() / DEFAULT_MODULE_NAME).string();
+  return (ProgramPath().parent_path() / DEFAULT_MODULE_NAME).u8string();
 }
 
 int Run(std::vector<std::string> arguments) {
@@ -373,15 +414,29 @@ int Run(std::vector<std::string> arguments) {
   if (command == "info") {
     return Info(*module, module_path);
   }
+  const NamedCalls calls(*module);
   if (command == "probe") {
-    return Probe(*module, arguments);
+    return Probe(calls, arguments);
   }
-  return Convert(*module, options);
+  return Convert(calls, options);
 }
 
 }  // namespace
 }  // namespace spihost
 
+#if defined(_WIN32)
+// Windows gives the arguments in UTF-16, whatever the ANSI code page can spell; the console is
+// told that spihost writes UTF-8.
+int wmain(int argc, wchar_t** argv) {
+  SetConsoleOutputCP(CP_UTF8);
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    arguments.push_back(utf16::ToUtf8(argv[i]));
+  }
+  return spihost::Run(arguments);
+}
+#else
 int main(int argc, char** argv) {
   return spihost::Run(std::vector<std::string>(argv + 1, argv + argc));
 }
+#endif

@@ -1,6 +1,7 @@
 // The binary interface between an image viewer and an input plug-in module ("00IN"): the record
-// the host passes in, and the five entry points as function-pointer types for a host that loads
-// a module at run time. Shared by the module, the host tool and the tests; it declares no code.
+// the host passes in, and the five entry points with their Unicode twins as function-pointer
+// types for a host that loads a module at run time. Shared by the module, the host tool and the
+// tests; it declares no code.
 //
 // Sizes: number, flag and buffer length are 32-bit; source, offset and callback data are
 // pointer-sized; results are 32-bit signed. On 32-bit Windows every entry point is __stdcall.
@@ -30,8 +31,24 @@ inline constexpr size_t kProbeHeadSize = 15;
 inline constexpr uint32_t kInputModeMask = 7;
 inline constexpr uint32_t kInputModeFile = 0;
 
+// The UTF-16 code unit of the Unicode entry points' file names and buffers: Windows' WCHAR.
+#if defined(_WIN32)
+using WideChar = wchar_t;
+#else
+using WideChar = char16_t;
+#endif
+static_assert(sizeof(WideChar) == 2);
+
+// 64-bit hosts place the record's handle on an 8-byte boundary, after two alignment bytes.
+#if UINTPTR_MAX > 0xFFFFFFFF
+#define PICTURE_INFO_RECORD_ALIGNS_HANDLE 1
+#else
+#define PICTURE_INFO_RECORD_ALIGNS_HANDLE 0
+#endif
+
 #pragma pack(push, 1)
-// Filled by GetPictureInfo. Byte-packed: 26 bytes on 32-bit builds, 30 on 64-bit builds.
+// Filled by GetPictureInfo. Byte-packed: 26 bytes on 32-bit builds with the handle at 22; 32 bytes
+// on 64-bit builds, with two alignment bytes at 22 and the handle at 24.
 struct PictureInfoRecord {
   int32_t left;
   int32_t top;
@@ -39,11 +56,16 @@ struct PictureInfoRecord {
   int32_t height;
   uint16_t horizontal_density;  // dots per inch
   uint16_t vertical_density;
-  int16_t colour_depth;   // bits per pixel
+  int16_t colour_depth;  // bits per pixel
+#if PICTURE_INFO_RECORD_ALIGNS_HANDLE
+  uint16_t alignment;  // written as zero, so that every byte of the record is defined
+#endif
   void* additional_info;  // handle of an extra information block; this module gives none
 };
 #pragma pack(pop)
-static_assert(sizeof(PictureInfoRecord) == 22 + sizeof(void*), "the record must be byte-packed");
+static_assert(offsetof(PictureInfoRecord, colour_depth) == 20);
+static_assert(offsetof(PictureInfoRecord, additional_info) == (sizeof(void*) == 8 ? 24 : 22));
+static_assert(sizeof(PictureInfoRecord) == (sizeof(void*) == 8 ? 32 : 26));
 
 // The host's progress callback. Modules may call it; this one never does.
 using ProgressCallback = int32_t(PLUGIN_CALL*)(int32_t done, int32_t total, intptr_t user_data);
@@ -68,3 +90,17 @@ using GetPictureFunction = int32_t(PLUGIN_CALL*)(const char* source, intptr_t of
 
 // Same arguments as GetPicture, for a preview-sized picture.
 using GetPreviewFunction = GetPictureFunction;
+
+// The Unicode twins: the same arguments and results, except that file names and the information
+// buffer are NUL-terminated UTF-16 and buffer lengths count WideChar units. In memory mode the
+// source is still the file's bytes.
+using GetPluginInfoWFunction = int32_t(PLUGIN_CALL*)(int32_t number, WideChar* buffer,
+                                                     int32_t length);
+using IsSupportedWFunction = int32_t(PLUGIN_CALL*)(const WideChar* name, uintptr_t source);
+using GetPictureInfoWFunction = int32_t(PLUGIN_CALL*)(const WideChar* source, intptr_t offset,
+                                                      uint32_t flag, PictureInfoRecord* record);
+using GetPictureWFunction = int32_t(PLUGIN_CALL*)(const WideChar* source, intptr_t offset,
+                                                  uint32_t flag, void** info_handle,
+                                                  void** pixel_handle, ProgressCallback progress,
+                                                  intptr_t user_data);
+using GetPreviewWFunction = GetPictureWFunction;

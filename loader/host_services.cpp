@@ -2,6 +2,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "loader/utf16.h"
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,8 +15,8 @@ namespace host_services {
 
 #if defined(_WIN32)
 uintptr_t OpenFileHandle(const std::string& path) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(utf16::FromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<uintptr_t>(file);
 }
 void CloseFileHandle(uintptr_t handle) {

@@ -7,7 +7,8 @@
 
 namespace host_services {
 
-// A file opened for reading as a host opens it for IsSupported; 0 when it cannot be opened.
+// A file, named in UTF-8, opened for reading as a host opens it for IsSupported; 0 when it cannot
+// be opened.
 uintptr_t OpenFileHandle(const std::string& path);
 void CloseFileHandle(uintptr_t handle);
 

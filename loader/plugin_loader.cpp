@@ -2,6 +2,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "loader/utf16.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -11,7 +13,7 @@ namespace {
 
 #if defined(_WIN32)
 void* OpenLibrary(const std::string& path, std::string* error) {
-  HMODULE library = LoadLibraryA(path.c_str());
+  HMODULE library = LoadLibraryW(utf16::FromUtf8(path).c_str());
   if (library == nullptr) {
     *error = "cannot load the module (error " + std::to_string(GetLastError()) + ")";
   }
@@ -50,6 +52,22 @@ bool Resolve(void* library, const char* name, Function* function, std::string* e
   return *function != nullptr;
 }
 
+bool ResolveAll(void* library, PluginModule::EntryPoints* entry_points, std::string* error) {
+  return Resolve(library, "GetPluginInfo", &entry_points->get_plugin_info, error) &&
+         Resolve(library, "IsSupported", &entry_points->is_supported, error) &&
+         Resolve(library, "GetPictureInfo", &entry_points->get_picture_info, error) &&
+         Resolve(library, "GetPicture", &entry_points->get_picture, error) &&
+         Resolve(library, "GetPreview", &entry_points->get_preview, error);
+}
+
+bool ResolveAll(void* library, PluginModule::UnicodeEntryPoints* entry_points, std::string* error) {
+  return Resolve(library, "GetPluginInfoW", &entry_points->get_plugin_info, error) &&
+         Resolve(library, "IsSupportedW", &entry_points->is_supported, error) &&
+         Resolve(library, "GetPictureInfoW", &entry_points->get_picture_info, error) &&
+         Resolve(library, "GetPictureW", &entry_points->get_picture, error) &&
+         Resolve(library, "GetPreviewW", &entry_points->get_preview, error);
+}
+
 }  // namespace
 
 PluginModule::~PluginModule() {
@@ -62,15 +80,20 @@ std::unique_ptr<const PluginModule> LoadPluginModule(const std::string& path, st
     return nullptr;
   }
   PluginModule::EntryPoints entry_points{};
-  if (!Resolve(library, "GetPluginInfo", &entry_points.get_plugin_info, error) ||
-      !Resolve(library, "IsSupported", &entry_points.is_supported, error) ||
-      !Resolve(library, "GetPictureInfo", &entry_points.get_picture_info, error) ||
-      !Resolve(library, "GetPicture", &entry_points.get_picture, error) ||
-      !Resolve(library, "GetPreview", &entry_points.get_preview, error)) {
+  std::optional<PluginModule::UnicodeEntryPoints> unicode_entry_points;
+  if (!ResolveAll(library, &entry_points, error)) {
     CloseLibrary(library);
     return nullptr;
   }
-  return std::make_unique<const PluginModule>(library, entry_points);
+  // The Unicode twins are optional; the first one tells whether the module offers them.
+  if (FindSymbol(library, "GetPluginInfoW") != nullptr) {
+    unicode_entry_points.emplace();
+    if (!ResolveAll(library, &*unicode_entry_points, error)) {
+      CloseLibrary(library);
+      return nullptr;
+    }
+  }
+  return std::make_unique<const PluginModule>(library, entry_points, unicode_entry_points);
 }
 
 }  // namespace plugin_loader

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -26,8 +27,59 @@ void AdviseHugePages(void* block, size_t bytes) {
   }
 }
 
+// The descriptor a handle holds; -1 (no descriptor) for the null handle, which is never a file.
 int DescriptorOf(HANDLE file) {
-  return static_cast<int>(reinterpret_cast<intptr_t>(file));
+  const auto descriptor = static_cast<int>(reinterpret_cast<intptr_t>(file));
+  return descriptor == 0 ? -1 : descriptor;
+}
+
+// Moves a file that open() gave descriptor 0 (the host had closed its standard input) to another
+// descriptor, so that no handle is ever null.
+int AwayFromZero(int descriptor) {
+  if (descriptor != 0) {
+    return descriptor;
+  }
+  const int moved = fcntl(descriptor, F_DUPFD_CLOEXEC, 1);
+  close(descriptor);
+  return moved;
+}
+
+// Appends the UTF-8 spelling of one code point.
+void AppendUtf8(char32_t code_point, std::string& utf8) {
+  if (code_point < 0x80) {
+    utf8 += static_cast<char>(code_point);
+  } else if (code_point < 0x800) {
+    utf8 += static_cast<char>(0xC0 | code_point >> 6);
+    utf8 += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else if (code_point < 0x10000) {
+    utf8 += static_cast<char>(0xE0 | code_point >> 12);
+    utf8 += static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
+    utf8 += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    utf8 += static_cast<char>(0xF0 | code_point >> 18);
+    utf8 += static_cast<char>(0x80 | (code_point >> 12 & 0x3F));
+    utf8 += static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
+    utf8 += static_cast<char>(0x80 | (code_point & 0x3F));
+  }
+}
+
+// The UTF-8 spelling of a NUL-terminated UTF-16 name; false for an unpaired surrogate.
+bool Utf16ToUtf8(LPCWSTR name, std::string& utf8) {
+  for (; *name != 0; ++name) {
+    char32_t unit = *name;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      const char32_t low = name[1];
+      if (low < 0xDC00 || low > 0xDFFF) {
+        return false;
+      }
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+      ++name;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      return false;
+    }
+    AppendUtf8(unit, utf8);
+  }
+  return true;
 }
 
 HANDLE HandleOf(int descriptor) {
@@ -41,7 +93,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, void* /*secu
   if (name == nullptr || access != GENERIC_READ || creation_disposition != OPEN_EXISTING) {
     return INVALID_HANDLE_VALUE;
   }
-  const int descriptor = open(name, O_RDONLY | O_CLOEXEC);
+  const int descriptor = AwayFromZero(open(name, O_RDONLY | O_CLOEXEC));
   if (descriptor < 0) {
     return INVALID_HANDLE_VALUE;
   }
@@ -49,6 +101,16 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, void* /*secu
     posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);  // a hint: failure changes nothing
   }
   return HandleOf(descriptor);
+}
+
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share_mode, void* security_attributes,
+                   DWORD creation_disposition, DWORD flags, HANDLE template_file) {
+  std::string utf8;
+  if (name == nullptr || !Utf16ToUtf8(name, utf8)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileA(utf8.c_str(), access, share_mode, security_attributes, creation_disposition,
+                     flags, template_file);
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD move_method) {

@@ -1,6 +1,7 @@
 // The Windows services the entry points call, declared for POSIX builds: only the types, values
-// and calls they use. Handles are file descriptors; blocks come from calloc() so that a host
-// releases them with free().
+// and calls they use. Handles are file descriptors other than 0, which is never handed out or
+// accepted, so that a null handle can never reach the host's standard input. Blocks come from
+// calloc() so that a host releases them with free().
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,8 @@ using HANDLE = void*;
 using HLOCAL = void*;
 using LPCSTR = const char*;
 using LPSTR = char*;
+using WCHAR = char16_t;  // a UTF-16 code unit
+using LPCWSTR = const WCHAR*;
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
@@ -35,6 +38,11 @@ inline constexpr UINT LMEM_ZEROINIT = 0x40;
 // Opens an existing file read-only (close-on-exec), or returns INVALID_HANDLE_VALUE. Sharing
 // modes have no POSIX meaning; the sequential-scan flag becomes a read-ahead hint.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share_mode, void* security_attributes,
+                   DWORD creation_disposition, DWORD flags, HANDLE template_file);
+
+// As CreateFileA, for a NUL-terminated UTF-16 name, which is opened under its UTF-8 spelling. A
+// name that is not valid UTF-16 (an unpaired surrogate) cannot be opened.
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share_mode, void* security_attributes,
                    DWORD creation_disposition, DWORD flags, HANDLE template_file);
 
 // Moves the position relative to the start of the file. Returns the low 32 bits of the new

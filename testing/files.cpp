@@ -51,19 +51,19 @@ Bytes ReadFileBytes(const std::string& path) {
 }
 
 std::string ScratchDirectory() {
-  return std::filesystem::temp_directory_path().string();
+  return std::filesystem::temp_directory_path().u8string();
 }
 
-ScratchFile::ScratchFile(const Bytes& content) {
+ScratchFile::ScratchFile(const Bytes& content, const std::string& suffix) {
   static std::atomic<unsigned> counter{0};
-  path_ = (std::filesystem::temp_directory_path() / ("lumivar-test-" + std::to_string(ProcessId()) +
-                                                     "-" + std::to_string(++counter) + ".pac"))
-              .string();
+  path_ = ScratchDirectory() + "/lumivar-test-" + std::to_string(ProcessId()) + "-" +
+          std::to_string(++counter) + suffix;
   WriteFileBytes(path_, content);
 }
 
 ScratchFile::~ScratchFile() {
-  std::remove(path_.c_str());
+  std::error_code ignored;
+  std::filesystem::remove(std::filesystem::u8path(path_), ignored);
 }
 
 #if defined(_WIN32)

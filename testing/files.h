@@ -15,12 +15,14 @@ using Bytes = std::vector<uint8_t>;
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadFileBytes(const std::string& path);
 
+// Paths are UTF-8.
 std::string ScratchDirectory();
 
-// A file with the given content in the scratch directory, removed when this goes.
+// A file with the given content in the scratch directory, removed when this goes. Its name ends
+// in the given suffix.
 class ScratchFile {
  public:
-  explicit ScratchFile(const Bytes& content);
+  explicit ScratchFile(const Bytes& content, const std::string& suffix = ".pac");
   ~ScratchFile();
   ScratchFile(const ScratchFile&) = delete;
   ScratchFile& operator=(const ScratchFile&) = delete;

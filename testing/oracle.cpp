@@ -36,7 +36,8 @@ Bytes ExpectedRecord(const Bytes& before, const std::optional<Dimensions>& descr
   Put(record, 4, 0, 4);    // top
   Put(record, 16, 72, 2);  // horizontal density
   Put(record, 18, 72, 2);  // vertical density
-  std::fill(record.begin() + kRecordHandleOffset, record.begin() + kRecordSize, 0);
+  // Alignment bytes, where the layout has them, and the handle.
+  std::fill(record.begin() + kRecordFieldsEnd, record.begin() + kRecordSize, 0);
   if (described) {
     Put(record, 8, static_cast<uint32_t>(described->width), 4);
     Put(record, 12, static_cast<uint32_t>(described->height), 4);
@@ -52,10 +53,14 @@ std::optional<PixelAreaLayout> LoadableLayout(const uint8_t* bytes, size_t size)
   }
   const uint64_t stride = RowStride(dimensions->width);
   // The row is checked before the area is formed, which then fits 64 bits.
-  if (stride > kLargestArea || stride * static_cast<uint64_t>(dimensions->height) > kLargestArea) {
+  if (stride > kLargestArea) {
     return std::nullopt;
   }
-  return PixelAreaLayout{*dimensions, stride, stride * static_cast<size_t>(dimensions->height)};
+  const uint64_t area = stride * static_cast<uint64_t>(dimensions->height);
+  if (area > kLargestArea) {
+    return std::nullopt;
+  }
+  return PixelAreaLayout{*dimensions, static_cast<size_t>(stride), static_cast<size_t>(area)};
 }
 
 Bytes ExpectedInfoBlock(int32_t width, int32_t height) {

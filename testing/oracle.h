@@ -29,8 +29,10 @@ inline constexpr size_t kPixelAreaOffset = kPrefixSize + kFileHeaderSize + kInfo
 inline constexpr size_t kProbeHeadSize = 15;
 
 // The record GetPictureInfo fills, as this build's hosts lay it out: 4-byte left, top, width and
-// height, 2-byte densities and depth, then the pointer-sized handle of an extra block.
-inline constexpr size_t kRecordHandleOffset = 22;
+// height, 2-byte densities and depth, then the pointer-sized handle of an extra block, which
+// 64-bit hosts place on an 8-byte boundary after two alignment bytes.
+inline constexpr size_t kRecordFieldsEnd = 22;
+inline constexpr size_t kRecordHandleOffset = sizeof(void*) == 8 ? 24 : kRecordFieldsEnd;
 inline constexpr size_t kRecordSize = kRecordHandleOffset + sizeof(void*);
 
 // A PAC file stores its rows as a 24-bit bitmap does.
@@ -47,8 +49,9 @@ std::optional<Dimensions> DimensionsOf(const uint8_t* bytes, size_t size);
 // IsSupported's answer for a file whose delivered first bytes these are.
 int32_t ExpectedServed(const uint8_t* head, size_t size);
 
-// The record GetPictureInfo leaves where `before` lay: the fixed fields always, width, height and
-// depth only when the picture was described. Its result is 0 exactly when it was.
+// The record GetPictureInfo leaves where `before` lay: the fixed fields (alignment bytes included)
+// always, width, height and depth only when the picture was described. Its result is 0 exactly
+// when it was.
 Bytes ExpectedRecord(const Bytes& before, const std::optional<Dimensions>& described);
 
 // How GetPicture cuts a picture, or none when it must refuse it: a header too short to hold both

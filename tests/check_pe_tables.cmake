@@ -1,6 +1,6 @@
 # Fails unless the DLL MODULE is a PE image for MACHINE (i686 or x86_64) whose export directory
-# names the module's file and lists exactly the five entry points, undecorated, with their
-# ordinals, and whose imports name only KERNEL32.dll and msvcrt.dll.
+# names the module's file and lists exactly the five entry points and their Unicode twins,
+# undecorated, with their ordinals, and whose imports name only KERNEL32.dll and msvcrt.dll.
 execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} failed on ${MODULE}")
@@ -39,7 +39,8 @@ foreach(entry IN LISTS entries)
   list(APPEND exports "${name}@${ordinal}")
 endforeach()
 list(SORT exports)
-set(expected_exports GetPicture@4 GetPictureInfo@3 GetPluginInfo@1 GetPreview@5 IsSupported@2)
+set(expected_exports GetPicture@4 GetPictureInfo@3 GetPictureInfoW@8 GetPictureW@9 GetPluginInfo@1
+                     GetPluginInfoW@6 GetPreview@5 GetPreviewW@10 IsSupported@2 IsSupportedW@7)
 if(NOT exports STREQUAL expected_exports)
   string(APPEND problems "exports [${exports}], expected [${expected_exports}]\n")
 endif()

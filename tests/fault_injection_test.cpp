@@ -53,7 +53,7 @@ const PictureOutcome kPictureOutcomes[] = {
     {fault_services::kReadFile, 2, 1, true},         // the pixel area
     {fault_services::kLocalAlloc, 1, 1, true},       // the pixel block
     {fault_services::kLocalAlloc, 2, 1, true},       // the info block
-    {fault_services::kSetFilePointer, 1, 0, false},  // not examined: the load goes on
+    {fault_services::kSetFilePointer, 1, 1, false},  // the file cannot reach its pixel area
 };
 
 class GetPictureFault : public FaultInjection,
@@ -116,13 +116,15 @@ INSTANTIATE_TEST_SUITE_P(OpenAndRead, GetPictureInfoFault,
                            return std::string(NameOf(info.param));
                          });
 
-TEST_F(FaultInjection, MemoryInputCallsNoService) {
+// Memory is read in place, and a null handle is never a file: none of these calls a service.
+TEST_F(FaultInjection, MemoryInputAndANullHandleCallNoService) {
   const Bytes pac = pac_writer::EncodePatternedPac(3, 2);
   PictureInfoRecord record{};
   void* info = kUntouchedHandle;
   void* pixels = kUntouchedHandle;
   EXPECT_EQ(GetPictureInfo(reinterpret_cast<const char*>(pac.data()), 48, 1, &record), 0);
   EXPECT_EQ(IsSupported(nullptr, reinterpret_cast<uintptr_t>(pac.data())), 1);
+  EXPECT_EQ(IsSupported(nullptr, 0), 0);
   EXPECT_EQ(
       GetPicture(reinterpret_cast<const char*>(pac.data()), 48, 1, &info, &pixels, nullptr, 0), 1);
   for (int service = 0; service < fault_services::kServiceCount; ++service) {
@@ -136,7 +138,7 @@ TEST_F(FaultInjection, IsSupportedDecidesOnDeliveredBytesOnlyAndKeepsTheHostsHan
       CreateFileA(kPicture, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   const auto source = reinterpret_cast<uintptr_t>(host_file);
   EXPECT_EQ(IsSupported(nullptr, source), 1);
-  // The failing read scribbles the signature into the buffer yet delivers nothing.
+  // The failing read puts the signature into the buffer and even reports it delivered.
   fault_services::FailCall(fault_services::kReadFile, 1);
   EXPECT_EQ(IsSupported(nullptr, source), 0);
   // A failing seek is not examined: the answer is still a plain yes or no.

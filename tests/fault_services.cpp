@@ -94,6 +94,21 @@ HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, void*, DWORD, DWORD, HANDLE) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
+// Names in the double are ASCII: each UTF-16 unit narrows to one byte.
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share_mode, void* security_attributes,
+                   DWORD creation_disposition, DWORD flags, HANDLE template_file) {
+  if (name == nullptr) {
+    return CreateFileA(nullptr, access, share_mode, security_attributes, creation_disposition,
+                       flags, template_file);
+  }
+  std::string narrow;
+  for (; *name != 0; ++name) {
+    narrow += static_cast<char>(*name);
+  }
+  return CreateFileA(narrow.c_str(), access, share_mode, security_attributes, creation_disposition,
+                     flags, template_file);
+}
+
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG*, DWORD) {
   fault_services::OpenFile* open = fault_services::Find(file);
   if (CallFails(fault_services::kSetFilePointer) || open == nullptr || distance < 0) {
@@ -114,12 +129,9 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* delivered, void*) {
   const size_t available = open->position < content.size() ? content.size() - open->position : 0;
   const size_t step = std::min<size_t>(count, available);
   std::memcpy(buffer, content.data() + open->position, step);
-  if (fails) {
-    return FALSE;
-  }
   open->position += step;
   *delivered = static_cast<DWORD>(step);
-  return TRUE;
+  return fails ? FALSE : TRUE;
 }
 
 BOOL CloseHandle(HANDLE file) {

@@ -18,8 +18,8 @@ void Reset();
 void AddFile(const std::string& name, std::vector<uint8_t> content);
 
 // Makes the call-th call of service from now on fail (1 is the next one). A failing ReadFile
-// still scribbles what it would have read into the buffer but reports nothing delivered, as a
-// read that breaks off may.
+// still reads and reports the bytes as delivered, as a read that breaks off part way may: a
+// caller must not decide on them.
 void FailCall(Service service, int call);
 
 int CallCount(Service service);

@@ -180,6 +180,7 @@ TEST_F(Spihost, DescribesAndProbes) {
   EXPECT_NE(info.out.find("description: PAC to DIB filter v1.0 by Quorel\n"), std::string::npos);
   EXPECT_NE(info.out.find("format: *.PAC (PAC)\n"), std::string::npos);
   EXPECT_NE(info.out.find("previews: not provided\n"), std::string::npos);
+  EXPECT_NE(info.out.find("unicode entry points: yes\n"), std::string::npos);
 
   WriteBytes(Path("a.pac"), pac_writer::EncodePatternedPac(3, 2));
   WriteBytes(Path("b.txt"), Bytes(100, 'x'));
@@ -194,6 +195,17 @@ TEST_F(Spihost, DescribesAndProbes) {
   const Outcome help = Spi("convert --help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: spihost [--module PATH] convert"), std::string::npos);
+}
+
+TEST_F(Spihost, ConvertsAPictureWhoseNameNeedsUnicode) {
+  const std::string name = u8"写真の絵-🖼";
+  const Bytes pac = pac_writer::EncodePatternedPac(6, 5);
+  WriteBytes(Path(name + ".pac"), pac);
+  const Outcome run =
+      Spi("convert '" + Path(name + ".pac").string() + "' -d '" + directory_.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(name + ".png (6 x 5"), std::string::npos) << run.out;
+  EXPECT_EQ(Decode(Path(name + ".png"), 6, 5), ExpectedRgb(pac, 6, 5));
 }
 
 TEST_F(Spihost, ReportsEachFailureAndLeavesNoPartialFile) {
