@@ -11,9 +11,9 @@ namespace {
 std::unique_ptr<const plugin_loader::PluginModule> LoadOrAbort() {
   std::string error;
   std::unique_ptr<const plugin_loader::PluginModule> module =
-      plugin_loader::LoadPluginModule(LUMIVAR_MODULE_PATH, &error);
+      plugin_loader::LoadPluginModule(ModulePath(), &error);
   if (module == nullptr || !module->HasUnicodeEntryPoints()) {
-    std::fprintf(stderr, "%s: %s\n", LUMIVAR_MODULE_PATH,
+    std::fprintf(stderr, "%s: %s\n", ModulePath(),
                  module == nullptr ? error.c_str() : "no Unicode entry points");
     std::abort();
   }
@@ -44,6 +44,10 @@ bool IsFileMode(uint32_t flag) {
 }
 
 }  // namespace
+
+const char* ModulePath() {
+  return LUMIVAR_MODULE_PATH;
+}
 
 const plugin_loader::PluginModule& Module() {
   static const std::unique_ptr<const plugin_loader::PluginModule> module = LoadOrAbort();

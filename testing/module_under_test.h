@@ -10,6 +10,9 @@
 
 namespace module_under_test {
 
+// Where the build put the module.
+const char* ModulePath();
+
 // Aborts when the module cannot be loaded.
 const plugin_loader::PluginModule& Module();
 

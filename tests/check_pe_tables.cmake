@@ -1,6 +1,7 @@
 # Fails unless the DLL MODULE is a PE image for MACHINE (i686 or x86_64) whose export directory
 # names the module's file and lists exactly the five entry points and their Unicode twins,
-# undecorated, with their ordinals, and whose imports name only KERNEL32.dll and msvcrt.dll.
+# undecorated, with their ordinals, whose only imports are the KERNEL32.dll services the module
+# calls, and which fits in 16 KiB.
 execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} failed on ${MODULE}")
@@ -45,14 +46,32 @@ if(NOT exports STREQUAL expected_exports)
   string(APPEND problems "exports [${exports}], expected [${expected_exports}]\n")
 endif()
 
-string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-string(REPLACE "DLL Name: " "" imports "${imports}")
+string(REGEX MATCHALL "DLL Name: [^\n]+" libraries "${dump}")
+string(REPLACE "DLL Name: " "" libraries "${libraries}")
+if(NOT libraries STREQUAL "KERNEL32.dll")
+  string(APPEND problems "imports from [${libraries}], expected [KERNEL32.dll]\n")
+endif()
+# Lines of the import table: "\tvma  hint  Name".
+string(REGEX MATCH "DLL Name: [^\n]+\n[^\n]*\n(\t[0-9a-f]+\t +[0-9]+  [^\n]+\n)*" table "${dump}")
+string(REGEX MATCHALL "\t[0-9a-f]+\t +[0-9]+  [^\n]+" entries "${table}")
+set(imports "")
+foreach(entry IN LISTS entries)
+  string(REGEX REPLACE ".*  ([^ ]+)$" "\\1" name "${entry}")
+  list(APPEND imports "${name}")
+endforeach()
 list(SORT imports)
-if(NOT imports STREQUAL "KERNEL32.dll;msvcrt.dll")
-  string(APPEND problems "imports [${imports}], expected [KERNEL32.dll;msvcrt.dll]\n")
+set(expected_imports CloseHandle CreateFileA CreateFileW LocalAlloc LocalFree ReadFile
+                     SetFilePointer lstrlenA)
+if(NOT imports STREQUAL expected_imports)
+  string(APPEND problems "imports [${imports}], expected [${expected_imports}]\n")
+endif()
+
+file(SIZE ${MODULE} size)
+if(size GREATER 16384)
+  string(APPEND problems "${size} bytes, more than 16 KiB\n")
 endif()
 
 if(problems)
   message(FATAL_ERROR "${MODULE}:\n${problems}")
 endif()
-message(STATUS "${file_name}: ${format}, exports ${exports}, imports ${imports}")
+message(STATUS "${file_name}: ${format}, ${size} bytes, exports ${exports}, imports ${imports}")
