@@ -13,14 +13,6 @@
 #include <unistd.h>
 #endif
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#include <stb_image_write.h>
-#pragma GCC diagnostic pop
-
 namespace spihost {
 namespace {
 
@@ -29,12 +21,6 @@ constexpr size_t kFileHeaderSize = 14;
 
 size_t PixelBytes(const PictureView& picture) {
   return picture.row_stride * static_cast<size_t>(picture.height);
-}
-
-void AppendToVector(void* context, void* data, int size) {
-  auto* bytes = static_cast<std::vector<uint8_t>*>(context);
-  const auto* first = static_cast<const uint8_t*>(data);
-  bytes->insert(bytes->end(), first, first + size);
 }
 
 }  // namespace
@@ -72,33 +58,6 @@ std::vector<uint8_t> EncodeBmp(const PictureView& picture, std::string& error) {
   file.reserve(file_size);
   file.insert(file.end(), picture.info_header, picture.info_header + kInfoHeaderSize);
   file.insert(file.end(), picture.pixels, picture.pixels + PixelBytes(picture));
-  return file;
-}
-
-std::vector<uint8_t> EncodePng(const PictureView& picture, std::string& error) {
-  if (picture.width == 0 || picture.height == 0) {
-    error = "a PNG file cannot hold an empty picture";
-    return {};
-  }
-  // Bottom-up BGR rows become top-down RGB rows.
-  const size_t rgb_stride = 3 * static_cast<size_t>(picture.width);
-  std::vector<uint8_t> rgb(rgb_stride * static_cast<size_t>(picture.height));
-  for (size_t y = 0; y < static_cast<size_t>(picture.height); ++y) {
-    const uint8_t* source =
-        picture.pixels + (static_cast<size_t>(picture.height) - 1 - y) * picture.row_stride;
-    uint8_t* destination = rgb.data() + y * rgb_stride;
-    for (size_t x = 0; x < static_cast<size_t>(picture.width); ++x) {
-      destination[3 * x + 0] = source[3 * x + 2];
-      destination[3 * x + 1] = source[3 * x + 1];
-      destination[3 * x + 2] = source[3 * x + 0];
-    }
-  }
-  std::vector<uint8_t> file;
-  if (stbi_write_png_to_func(AppendToVector, &file, picture.width, picture.height, 3, rgb.data(),
-                             static_cast<int>(rgb_stride)) == 0) {
-    error = "the PNG encoder failed";
-    return {};
-  }
   return file;
 }
 

@@ -7,12 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "host/picture_files.h"
+#include "host/conversion.h"
+#include "host/named_calls.h"
 #include "loader/host_services.h"
 #include "loader/plugin_loader.h"
 #include "loader/utf16.h"
@@ -29,8 +30,6 @@ using host_services::CloseFileHandle;
 using host_services::OpenFileHandle;
 using plugin_loader::PluginModule;
 
-constexpr size_t kProbeBytes = 2048;  // what hosts hand IsSupported in memory
-
 constexpr char kUsage[] =
     "usage: spihost [--module PATH] COMMAND [ARGS]\n"
     "\n"
@@ -40,8 +39,8 @@ constexpr char kUsage[] =
     "commands:\n"
     "  info                  what the module is and which files it serves\n"
     "  probe FILE...         whether the module serves each file, and its size and depth\n"
-    "  convert IN... (-o OUT | -d DIR) [--format bmp|png]\n"
-    "                        convert pictures to BMP or PNG files\n"
+    "  convert IN... (-o OUT | -d DIR) [OPTIONS]\n"
+    "                        convert pictures, or folders of them, to BMP or PNG files\n"
     "\n"
     "'spihost COMMAND --help' describes a command.\n";
 
@@ -58,14 +57,22 @@ constexpr char kProbeUsage[] =
     "the file's first 2 KiB in memory, and for served files prints size and colour depth.\n";
 
 constexpr char kConvertUsage[] =
-    "usage: spihost [--module PATH] convert IN... (-o OUT | -d DIR) [--format bmp|png]\n"
+    "usage: spihost [--module PATH] convert IN... (-o OUT | -d DIR) [OPTIONS]\n"
     "\n"
-    "Loads each picture through the module and writes it as a 24-bit BMP or an RGB PNG.\n"
-    "  -o OUT          the output file, for a single input\n"
-    "  -d DIR          the output directory: DIR/NAME.png (or .bmp) for each input NAME.*\n"
-    "  --format FMT    bmp or png; otherwise the extension of OUT decides, and png with -d\n"
-    "An existing output is replaced only by a complete file. Inputs that fail are reported\n"
-    "and skipped; the exit status is then 1.\n";
+    "Loads pictures through the module and writes each as a 24-bit BMP or an RGB PNG. An IN\n"
+    "is a picture or a folder; a folder's files are looked through, folders below it too, and\n"
+    "each one the module serves (by its content, whatever its name) is converted.\n"
+    "  -o OUT           the output file, for a single picture\n"
+    "  -d DIR           the output folder: DIR/NAME.png (or .bmp) for each picture NAME.*;\n"
+    "                   the pictures of a folder keep their places in its tree below DIR\n"
+    "  --format FMT     bmp or png; otherwise the extension of OUT decides, and png with -d\n"
+    "  --png-level N    PNG compression from 0 (none, fastest) to 9 (smallest); default 2\n"
+    "  -j N             convert N pictures at once; default: as many as there are cores\n"
+    "  --keep-existing  leave pictures whose output exists alone\n"
+    "  --verbose        also list the files of folders that the module does not serve\n"
+    "  --quiet          no progress line on a terminal\n"
+    "An existing output is replaced only by a complete file, and Ctrl-C leaves none half\n"
+    "written. Pictures that fail are reported and skipped; the exit status is then 1.\n";
 
 void Complain(const std::string& message) {
   std::fprintf(stderr, "spihost: %s\n", message.c_str());
@@ -84,45 +91,6 @@ bool WantsHelp(const std::vector<std::string>& arguments) {
     }
   }
   return false;
-}
-
-// The entry points that take a file name, called with a UTF-8 name as this platform's viewers do.
-class NamedCalls {
- public:
-  explicit NamedCalls(const PluginModule& module) : module_(module) {}
-
-#if defined(_WIN32)
-  bool unicode() const {
-    return module_.HasUnicodeEntryPoints();
-  }
-#else
-  bool unicode() const {
-    return false;
-  }  // POSIX names are UTF-8 bytes, which ANSI takes as is
-#endif
-
-  int32_t IsSupported(const std::string& name, uintptr_t source) const {
-    return unicode() ? module_.IsSupportedW(utf16::FromUtf8(name).c_str(), source)
-                     : module_.IsSupported(name.c_str(), source);
-  }
-  int32_t GetPictureInfo(const std::string& name, PictureInfoRecord* record) const {
-    return unicode()
-               ? module_.GetPictureInfoW(utf16::FromUtf8(name).c_str(), 0, kInputModeFile, record)
-               : module_.GetPictureInfo(name.c_str(), 0, kInputModeFile, record);
-  }
-  int32_t GetPicture(const std::string& name, void** info, void** pixels) const {
-    return unicode()
-               ? module_.GetPictureW(utf16::FromUtf8(name).c_str(), 0, kInputModeFile, info, pixels,
-                                     nullptr, 0)
-               : module_.GetPicture(name.c_str(), 0, kInputModeFile, info, pixels, nullptr, 0);
-  }
-
- private:
-  const PluginModule& module_;
-};
-
-fs::path PathOf(const std::string& utf8) {
-  return fs::u8path(utf8);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -189,10 +157,7 @@ int Probe(const NamedCalls& calls, const std::vector<std::string>& files) {
       continue;
     }
 
-    std::vector<char> head(kProbeBytes, 0);
-    std::ifstream(PathOf(file), std::ios::binary)
-        .read(head.data(), static_cast<std::streamsize>(head.size()));
-    const int32_t by_memory = calls.IsSupported(file, reinterpret_cast<uintptr_t>(head.data()));
+    const int32_t by_memory = ProbeFromMemory(calls, file);
 
     if (by_handle == 0 && by_memory == 0) {
       std::printf("%s: not served\n", file.c_str());
@@ -215,13 +180,6 @@ int Probe(const NamedCalls& calls, const std::vector<std::string>& files) {
 
 // ---------------------------------------------------------------------------------------------
 
-struct ConvertOptions {
-  std::vector<std::string> inputs;
-  std::string output_file;
-  std::string output_directory;
-  std::string format;  // "bmp", "png" or empty
-};
-
 bool ParseFormat(const std::string& name, std::string& format) {
   if (name == "bmp" || name == "png") {
     format = name;
@@ -239,96 +197,85 @@ std::string FormatOfExtension(const fs::path& path) {
   return ParseFormat(extension.empty() ? "" : extension.substr(1), format) ? format : "";
 }
 
-bool SameFile(const fs::path& first, const fs::path& second) {
-  std::error_code error;
-  return fs::exists(second, error)
-             ? fs::equivalent(first, second, error)
-             : fs::weakly_canonical(first, error) == fs::weakly_canonical(second, error);
+// A whole number from first to last, or -1.
+int ParseNumber(const std::string& text, int first, int last) {
+  if (text.empty() || text.size() > 6 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return -1;
+  }
+  const int number = std::stoi(text);
+  return number >= first && number <= last ? number : -1;
 }
 
-// Loads one picture through the module and writes it; returns false after saying what failed.
-bool ConvertOne(const NamedCalls& calls, const std::string& input, const fs::path& output,
-                const std::string& format) {
-  if (SameFile(PathOf(input), output)) {
-    Complain(input + ": the output would overwrite the input");
-    return false;
-  }
-  const int32_t served = ProbeByHandle(calls, input);
-  if (served < 0) {
-    Complain(input + ": cannot be opened");
-    return false;
-  }
-  if (served == 0) {
-    Complain(input + ": not a picture this module serves");
-    return false;
-  }
-
-  void* info = nullptr;
-  void* pixels = nullptr;
-  const int32_t result = calls.GetPicture(input, &info, &pixels);
-  if (result != kPluginSuccess) {
-    Complain(input + ": the module could not load it (result " + std::to_string(result) + ")");
-    return false;
-  }
-  const HandedOverPicture picture(info, pixels, host_services::ReleaseBlock);
-  if (!picture.valid()) {
-    Complain(input + ": the module handed over a bitmap that is not bottom-up 24-bit");
-    return false;
-  }
-  std::string error;
-  const std::vector<uint8_t> encoded =
-      format == "png" ? EncodePng(picture.view(), error) : EncodeBmp(picture.view(), error);
-  if (encoded.empty()) {
-    Complain(input + ": " + error);
-    return false;
-  }
-  if (!WriteFileAtomically(output, encoded, error)) {
-    Complain(output.u8string() + ": " + error);
-    return false;
-  }
-  std::printf("%s -> %s (%d x %d, %zu bytes)\n", input.c_str(), output.u8string().c_str(),
-              picture.view().width, picture.view().height, encoded.size());
-  return true;
-}
-
-int Convert(const NamedCalls& calls, const ConvertOptions& options) {
+int Convert(const NamedCalls& calls, ConvertOptions options) {
   if (options.inputs.empty()) {
     return UsageError("convert needs at least one input", kConvertUsage);
   }
   if (options.output_file.empty() == options.output_directory.empty()) {
     return UsageError("convert needs either -o OUT or -d DIR", kConvertUsage);
   }
-  if (!options.output_file.empty() && options.inputs.size() > 1) {
-    return UsageError("-o takes one input; use -d DIR for several", kConvertUsage);
-  }
-  int status = 0;
-  for (const std::string& input : options.inputs) {
-    fs::path output;
-    std::string format = options.format;
-    if (!options.output_file.empty()) {
-      output = PathOf(options.output_file);
-      if (format.empty()) {
-        format = FormatOfExtension(output);
-      }
-      if (format.empty()) {
-        return UsageError(output.u8string() + ": say --format bmp or png, or name it .bmp or .png",
-                          kConvertUsage);
-      }
-    } else {
-      if (format.empty()) {
-        format = "png";
-      }
-      output = PathOf(options.output_directory) / PathOf(input).stem();
-      output += "." + format;
+  if (!options.output_file.empty()) {
+    std::error_code error;
+    if (options.inputs.size() > 1 || fs::is_directory(PathOf(options.inputs[0]), error)) {
+      return UsageError("-o takes one picture; use -d DIR for several or for a folder",
+                        kConvertUsage);
     }
-    if (!ConvertOne(calls, input, output, format)) {
-      status = 1;
+    if (options.format.empty()) {
+      options.format = FormatOfExtension(PathOf(options.output_file));
     }
+    if (options.format.empty()) {
+      return UsageError(options.output_file + ": say --format bmp or png, or name it .bmp or .png",
+                        kConvertUsage);
+    }
+  } else if (options.format.empty()) {
+    options.format = "png";
   }
-  return status;
+  return ConvertPictures(calls, options);
 }
 
 // ---------------------------------------------------------------------------------------------
+
+// Reads the convert command's arguments; returns an exit status when they are wrong.
+std::optional<int> ParseConvertArguments(const std::vector<std::string>& arguments,
+                                         ConvertOptions& options) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--keep-existing") {
+      options.keep_existing = true;
+    } else if (argument == "--verbose") {
+      options.verbose = true;
+    } else if (argument == "--quiet") {
+      options.quiet = true;
+    } else if (argument == "-o" || argument == "-d" || argument == "--format" || argument == "-j" ||
+               argument == "--png-level") {
+      if (i + 1 >= arguments.size()) {
+        return UsageError(argument + " needs a value", kConvertUsage);
+      }
+      const std::string& value = arguments[++i];
+      if (argument == "-o") {
+        options.output_file = value;
+      } else if (argument == "-d") {
+        options.output_directory = value;
+      } else if (argument == "--format" && !ParseFormat(value, options.format)) {
+        return UsageError("unknown format '" + value + "'", kConvertUsage);
+      } else if (argument == "-j") {
+        const int jobs = ParseNumber(value, 1, 1024);
+        if (jobs < 0) {
+          return UsageError("-j takes a number of pictures from 1 to 1024", kConvertUsage);
+        }
+        options.jobs = static_cast<unsigned>(jobs);
+      } else if (argument == "--png-level") {
+        options.png_level = ParseNumber(value, kLowestPngLevel, kHighestPngLevel);
+        if (options.png_level < 0) {
+          return UsageError("--png-level takes a level from 0 to 9", kConvertUsage);
+        }
+      }
+    } else {
+      options.inputs.push_back(argument);
+    }
+  }
+  return std::nullopt;
+}
 
 #if defined(_WIN32)
 fs::path ProgramPath() {
@@ -383,24 +330,8 @@ int Run(std::vector<std::string> arguments) {
     return UsageError("info takes no arguments", kInfoUsage);
   }
   if (command == "convert") {
-    for (size_t i = 0; i < arguments.size(); ++i) {
-      const std::string& argument = arguments[i];
-      const bool has_value = i + 1 < arguments.size();
-      if (argument == "-o" || argument == "-d" || argument == "--format") {
-        if (!has_value) {
-          return UsageError(argument + " needs a value", kConvertUsage);
-        }
-        const std::string& value = arguments[++i];
-        if (argument == "-o") {
-          options.output_file = value;
-        } else if (argument == "-d") {
-          options.output_directory = value;
-        } else if (!ParseFormat(value, options.format)) {
-          return UsageError("unknown format '" + value + "'", kConvertUsage);
-        }
-      } else {
-        options.inputs.push_back(argument);
-      }
+    if (const std::optional<int> status = ParseConvertArguments(arguments, options)) {
+      return *status;
     }
   }
 

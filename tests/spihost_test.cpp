@@ -1,12 +1,16 @@
 // spihost run as a user runs it: converting pictures and decoding the output back, and the
 // messages, exit status and files it leaves when something fails.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,7 +48,9 @@ std::string ReadText(const fs::path& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+// Writes a file, making the folders it lies in.
 void WriteBytes(const fs::path& path, const Bytes& bytes) {
+  fs::create_directories(path.parent_path());
   test_files::WriteFileBytes(path.string(), bytes);
 }
 
@@ -255,6 +261,195 @@ TEST_F(Spihost, ConvertsTheOtherInputsWhenOneFails) {
   EXPECT_TRUE(fs::exists(Path("out/one.bmp")));
   EXPECT_TRUE(fs::exists(Path("out/two.bmp")));
   EXPECT_EQ(std::distance(fs::directory_iterator(Path("out")), fs::directory_iterator()), 2);
+}
+
+// A tree as users keep pictures: served ones at several depths, files the module does not serve,
+// one picture the module refuses, a link to a folder elsewhere and, inside the input, the output
+// folder of an earlier run holding a picture of its own.
+class SpihostFolders : public Spihost {
+ protected:
+  void SetUp() override {
+    Spihost::SetUp();
+    const std::vector<std::pair<std::string, Bytes>> files = {
+        {"in/a.pac", pac_writer::EncodePatternedPac(4, 3)},
+        {"in/sub/b.pac", pac_writer::EncodePatternedPac(7, 2)},
+        {"in/sub/deeper/c.PIC", pac_writer::EncodePatternedPac(5, 5)},
+        {"in/notes.txt", Bytes(300, 'x')},
+        {"in/sub/readme.md", Bytes(10, 'y')},
+        {"in/sub/broken.pac",
+         pac_writer::WithDimensions(pac_writer::EncodePatternedPac(4, 4), 0xFFFFFFFF, 4)},
+        {"in/out/earlier.pac", pac_writer::EncodePatternedPac(2, 2)},
+        {"elsewhere/linked.pac", pac_writer::EncodePatternedPac(3, 3)},
+    };
+    for (const auto& [name, content] : files) {
+      WriteBytes(Path(name), content);
+      contents_[name] = content;
+    }
+    fs::create_directory_symlink(Path("elsewhere"), Path("in/link"));
+  }
+
+  // The PNG files below a folder, by path relative to it.
+  std::vector<std::string> PngFiles(const std::string& folder) const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(Path(folder))) {
+      if (entry.path().extension() == ".png") {
+        found.push_back(entry.path().lexically_relative(Path(folder)).string());
+      }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+
+  std::map<std::string, Bytes> contents_;
+};
+
+TEST_F(SpihostFolders, ConvertsEveryServedPictureOfATreeIntoAMirroredTree) {
+  const Outcome run =
+      Spi("convert '" + Path("in").string() + "' -d '" + Path("in/out").string() + "' --verbose");
+  EXPECT_EQ(run.status, 1) << "the refused picture fails the run";
+  EXPECT_EQ(PngFiles("in/out"),
+            (std::vector<std::string>{"a.png", "sub/b.png", "sub/deeper/c.png"}));
+  EXPECT_EQ(Decode(Path("in/out/a.png"), 4, 3), ExpectedRgb(contents_["in/a.pac"], 4, 3));
+  EXPECT_EQ(Decode(Path("in/out/sub/b.png"), 7, 2), ExpectedRgb(contents_["in/sub/b.pac"], 7, 2));
+  EXPECT_EQ(Decode(Path("in/out/sub/deeper/c.png"), 5, 5),
+            ExpectedRgb(contents_["in/sub/deeper/c.PIC"], 5, 5));
+  EXPECT_NE(run.err.find("broken.pac: the module could not load it"), std::string::npos) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_NE(run.out.find("notes.txt: not served\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("converted 3, not served 2, failed 1 in "), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("earlier"), std::string::npos) << "read the output folder as input";
+  EXPECT_EQ(run.out.find("linked"), std::string::npos) << "followed a link to a folder";
+
+  const Outcome quiet =
+      Spi("convert '" + Path("in/sub/deeper").string() + "' -d '" + Path("other").string() + "'");
+  EXPECT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.out.find(": not served"), std::string::npos) << "listed only with --verbose";
+  EXPECT_EQ(PngFiles("other"), (std::vector<std::string>{"c.png"}));
+}
+
+TEST_F(SpihostFolders, WritesTheSameFilesWhateverTheNumberOfJobs) {
+  for (int i = 0; i < 12; ++i) {
+    WriteBytes(Path("in/many/p" + std::to_string(i) + ".pac"),
+               pac_writer::EncodePatternedPac(31 + i, 17 + 3 * i));
+  }
+  const Outcome one = Spi("convert '" + Path("in").string() + "' -d '" + Path("one").string() +
+                          "' -j 1 --format bmp");
+  const Outcome four = Spi("convert '" + Path("in").string() + "' -d '" + Path("four").string() +
+                           "' -j 4 --format bmp");
+  const Outcome png = Spi("convert '" + Path("in").string() + "' -d '" + Path("png").string() +
+                          "' -j 4 --png-level 9");
+  EXPECT_EQ(one.status, 1);
+  EXPECT_EQ(four.status, 1);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(Path("one"))) {
+    if (entry.is_regular_file()) {
+      const fs::path relative = entry.path().lexically_relative(Path("one"));
+      names.push_back(relative.string());
+      EXPECT_EQ(ReadBytes(entry.path()), ReadBytes(Path("four") / relative)) << relative;
+    }
+  }
+  EXPECT_EQ(names.size(), 16u) << "4 of the tree, 12 added";
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "many/p" + std::to_string(i);
+    const Bytes pac = ReadBytes(Path("in/" + name + ".pac"));
+    EXPECT_EQ(Decode(Path("png/" + name + ".png"), 31 + i, 17 + 3 * i),
+              ExpectedRgb(pac, 31 + i, 17 + 3 * i))
+        << name;
+  }
+}
+
+TEST_F(SpihostFolders, KeepsExistingOutputsWhenAsked) {
+  fs::create_directories(Path("out/sub"));
+  const std::string earlier = "an earlier conversion";
+  std::ofstream(Path("out/sub/b.png")) << earlier;
+  const Outcome run = Spi("convert '" + Path("in").string() + "' -d '" + Path("out").string() +
+                          "' --keep-existing");
+  // With the output outside the tree, the earlier run's picture is one to convert too.
+  EXPECT_NE(run.out.find("converted 3, not served 2, failed 1, kept 1 in "), std::string::npos)
+      << run.out;
+  EXPECT_EQ(ReadText(Path("out/sub/b.png")), earlier);
+  EXPECT_EQ(Decode(Path("out/a.png"), 4, 3), ExpectedRgb(contents_["in/a.pac"], 4, 3));
+
+  const Outcome replace =
+      Spi("convert '" + Path("in").string() + "' -d '" + Path("out").string() + "'");
+  EXPECT_EQ(Decode(Path("out/sub/b.png"), 7, 2), ExpectedRgb(contents_["in/sub/b.pac"], 7, 2));
+}
+
+// Runs spihost with its standard error on a pseudo-terminal and returns what the terminal showed.
+std::string RunOnTerminal(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(SPIHOST_PATH));
+  for (const std::string& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    execv(SPIHOST_PATH, argv.data());
+    _exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) {
+    shown.append(buffer, static_cast<size_t>(got));
+  }
+  waitpid(child, nullptr, 0);
+  close(terminal);
+  return shown;
+}
+
+TEST_F(SpihostFolders, ShowsProgressOnATerminalOnly) {
+  const std::string input = Path("in").string();
+  const std::string on_terminal = RunOnTerminal({"convert", input, "-d", Path("tty").string()});
+  EXPECT_NE(on_terminal.find("of 7 pictures, "), std::string::npos) << on_terminal;
+  EXPECT_NE(on_terminal.find("\r"), std::string::npos) << "the status line is drawn in place";
+  EXPECT_NE(on_terminal.find("converted 4, not served 2, failed 1 in "), std::string::npos);
+
+  const std::string quiet =
+      RunOnTerminal({"convert", input, "-d", Path("quiet").string(), "--quiet"});
+  EXPECT_EQ(quiet.find("pictures, "), std::string::npos) << quiet;
+
+  const Outcome piped = Spi("convert '" + input + "' -d '" + Path("piped").string() + "'");
+  EXPECT_EQ(piped.err.find("pictures, "), std::string::npos) << piped.err;
+  EXPECT_NE(piped.out.find("converted 4, not served 2, failed 1 in "), std::string::npos);
+}
+
+TEST_F(Spihost, LeavesNoPartialFileWhenInterrupted) {
+  for (int i = 0; i < 40; ++i) {
+    WriteBytes(Path("in/p" + std::to_string(i) + ".pac"), pac_writer::EncodePatternedPac(900, 700));
+  }
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  const std::string input = Path("in").string();
+  const std::string output = Path("out").string();
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(channel[1], 1);
+    close(channel[0]);
+    execl(SPIHOST_PATH, SPIHOST_PATH, "convert", input.c_str(), "-d", output.c_str(), "-j", "1",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(channel[1]);
+  char first = 0;
+  ASSERT_EQ(read(channel[0], &first, 1), 1) << "spihost wrote nothing";
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(channel[0]);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  size_t outputs = 0;
+  for (const auto& entry : fs::directory_iterator(Path("out"))) {
+    EXPECT_EQ(entry.path().extension(), ".png") << entry.path() << " is left over";
+    const std::string stem = entry.path().stem().string();
+    EXPECT_EQ(Decode(entry.path(), 900, 700),
+              ExpectedRgb(ReadBytes(Path("in/" + stem + ".pac")), 900, 700));
+    ++outputs;
+  }
+  EXPECT_GE(outputs, 1u);
+  EXPECT_LT(outputs, 40u) << "the run went on after Ctrl-C";
 }
 
 }  // namespace
