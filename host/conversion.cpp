@@ -67,11 +67,12 @@ void CollectFolder(const fs::path& folder, const ConvertOptions& options, std::v
            entry(folder, fs::directory_options::skip_permission_denied, error),
        end;
        !error && entry != end; entry.increment(error)) {
-    if (entry->is_directory(error) && SameFile(entry->path(), output_folder)) {
+    std::error_code unreadable;  // an entry that cannot be examined is passed over
+    if (entry->is_directory(unreadable) && SameFile(entry->path(), output_folder)) {
       entry.disable_recursion_pending();
       continue;
     }
-    if (!entry->is_regular_file(error)) {
+    if (!entry->is_regular_file(unreadable)) {
       continue;
     }
     const fs::path relative = entry->path().lexically_relative(folder);
@@ -107,8 +108,8 @@ std::vector<Job> CollectJobs(const ConvertOptions& options) {
 // terminal a status line on stderr that the other lines clear before they are printed.
 class Reporter {
  public:
-  Reporter(size_t total_pictures, uintmax_t total_bytes, bool show_progress)
-      : total_pictures_(total_pictures),
+  Reporter(size_t total_files, uintmax_t total_bytes, bool show_progress)
+      : total_files_(total_files),
         total_bytes_(total_bytes),
         show_progress_(show_progress),
         start_(Clock::now()) {
@@ -119,7 +120,7 @@ class Reporter {
   ~Reporter() { Stop(); }
 
   void Done(uintmax_t bytes) {
-    ++done_pictures_;
+    ++done_files_;
     done_bytes_ += bytes;
   }
   void Out(const std::string& line) { Print(stdout, line); }
@@ -170,8 +171,7 @@ class Reporter {
     const double seconds = Seconds();
     const uintmax_t done_bytes = std::min<uintmax_t>(done_bytes_, total_bytes_);
     const double rate = seconds > 0 ? static_cast<double>(done_bytes) / 1e6 / seconds : 0;
-    std::fprintf(stderr, "\r%zu of %zu pictures, %.1f MB/s", done_pictures_.load(), total_pictures_,
-                 rate);
+    std::fprintf(stderr, "\r%zu of %zu files, %.1f MB/s", done_files_.load(), total_files_, rate);
     if (done_bytes > 0) {
       std::fprintf(stderr, ", %.0f s left",
                    static_cast<double>(total_bytes_ - done_bytes) / 1e6 / rate);
@@ -181,11 +181,11 @@ class Reporter {
     status_shown_ = true;
   }
 
-  const size_t total_pictures_;
+  const size_t total_files_;
   const uintmax_t total_bytes_;
   const bool show_progress_;
   const Clock::time_point start_;
-  std::atomic<size_t> done_pictures_{0};
+  std::atomic<size_t> done_files_{0};
   std::atomic<uintmax_t> done_bytes_{0};
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -402,16 +402,16 @@ std::string RunOnTerminal(const std::vector<std::string>& arguments) {
 TEST_F(SpihostFolders, ShowsProgressOnATerminalOnly) {
   const std::string input = Path("in").string();
   const std::string on_terminal = RunOnTerminal({"convert", input, "-d", Path("tty").string()});
-  EXPECT_NE(on_terminal.find("of 7 pictures, "), std::string::npos) << on_terminal;
+  EXPECT_NE(on_terminal.find("of 7 files, "), std::string::npos) << on_terminal;
   EXPECT_NE(on_terminal.find("\r"), std::string::npos) << "the status line is drawn in place";
   EXPECT_NE(on_terminal.find("converted 4, not served 2, failed 1 in "), std::string::npos);
 
   const std::string quiet =
       RunOnTerminal({"convert", input, "-d", Path("quiet").string(), "--quiet"});
-  EXPECT_EQ(quiet.find("pictures, "), std::string::npos) << quiet;
+  EXPECT_EQ(quiet.find("files, "), std::string::npos) << quiet;
 
   const Outcome piped = Spi("convert '" + input + "' -d '" + Path("piped").string() + "'");
-  EXPECT_EQ(piped.err.find("pictures, "), std::string::npos) << piped.err;
+  EXPECT_EQ(piped.err.find("files, "), std::string::npos) << piped.err;
   EXPECT_NE(piped.out.find("converted 4, not served 2, failed 1 in "), std::string::npos);
 }
 
