@@ -26,9 +26,15 @@ void ReleaseBlock(void* block) {
   LocalFree(block);
 }
 #else
-uintptr_t OpenFileHandle(const std::string& path) {
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+uintptr_t HandleOfDescriptor(int descriptor) {
+  if (descriptor == 0) {
+    descriptor = fcntl(0, F_DUPFD_CLOEXEC, 1);
+    close(0);
+  }
   return descriptor < 0 ? 0 : static_cast<uintptr_t>(descriptor);
+}
+uintptr_t OpenFileHandle(const std::string& path) {
+  return HandleOfDescriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
 }
 void CloseFileHandle(uintptr_t handle) {
   close(static_cast<int>(handle));

@@ -12,6 +12,13 @@ namespace host_services {
 uintptr_t OpenFileHandle(const std::string& path);
 void CloseFileHandle(uintptr_t handle);
 
+#if !defined(_WIN32)
+// A file descriptor as a host's handle; 0 (none) for a negative one. A host started without
+// standard input gets descriptor 0 from its first open(): that file is moved to another
+// descriptor, since a handle of 0 means none.
+uintptr_t HandleOfDescriptor(int descriptor);
+#endif
+
 // Releases a block that GetPicture handed over: LocalFree on Windows, free() on POSIX.
 void ReleaseBlock(void* block);
 

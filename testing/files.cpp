@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "loader/host_services.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -110,8 +112,7 @@ GuardedBytes::~GuardedBytes() {
 #else
 
 uintptr_t OpenFileHandleWithoutReadAccess(const std::string& path) {
-  const int descriptor = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  return descriptor < 0 ? 0 : static_cast<uintptr_t>(descriptor);
+  return host_services::HandleOfDescriptor(open(path.c_str(), O_WRONLY | O_CLOEXEC));
 }
 int64_t FilePosition(uintptr_t file) {
   return lseek(static_cast<int>(file), 0, SEEK_CUR);
