@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "loader/host_services.h"
 #include "loader/plugin_loader.h"
 #include "loader/utf16.h"
 
@@ -51,14 +52,14 @@ inline std::filesystem::path PathOf(const std::string& utf8) {
   return std::filesystem::u8path(utf8);
 }
 
-// IsSupported as today's viewers ask it: with the file's first 2 KiB in memory, zero-filled past
-// its end. -1 when the file cannot be opened.
+// IsSupported as today's viewers ask it, with the file's first bytes in memory. -1 when the file
+// cannot be opened.
 inline int32_t ProbeFromMemory(const NamedCalls& calls, const std::string& name) {
   std::ifstream in(PathOf(name), std::ios::binary);
   if (!in) {
     return -1;
   }
-  std::vector<char> head(2048, 0);
+  std::vector<char> head(host_services::kViewerProbeSize, 0);
   in.read(head.data(), static_cast<std::streamsize>(head.size()));
   return calls.IsSupported(name, reinterpret_cast<uintptr_t>(head.data()));
 }

@@ -2,10 +2,15 @@
 // reads, and the release of the blocks GetPicture hands over.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace host_services {
+
+// What today's viewers hand IsSupported in memory: the file's first 2 KiB, zero-filled past the
+// end of a shorter file.
+inline constexpr size_t kViewerProbeSize = 2048;
 
 // A file, named in UTF-8, opened for reading as a host opens it for IsSupported; 0 when it cannot
 // be opened.

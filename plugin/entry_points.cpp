@@ -73,10 +73,10 @@ void ReadProbeHead(HANDLE file, uint8_t (&head)[kProbeHeadSize]) {
 
 // A source of 0 is no handle: nothing is read from it, so it serves nothing.
 int32_t Probe(uintptr_t source) {
-  uint8_t head[kProbeHeadSize] = {};
   if (source == 0) {
     return 0;
   }
+  uint8_t head[kProbeHeadSize] = {};
   if (source <= kLargestHandleSource) {
     ReadProbeHead(reinterpret_cast<HANDLE>(source), head);
   } else {

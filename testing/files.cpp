@@ -52,6 +52,14 @@ Bytes ReadFileBytes(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
+Bytes ViewerProbeBuffer(const Bytes& content) {
+  Bytes buffer(content.begin(),
+               content.begin() + static_cast<ptrdiff_t>(
+                                     std::min(content.size(), host_services::kViewerProbeSize)));
+  buffer.resize(host_services::kViewerProbeSize, 0);
+  return buffer;
+}
+
 std::string ScratchDirectory() {
   return std::filesystem::temp_directory_path().u8string();
 }

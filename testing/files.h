@@ -37,6 +37,10 @@ uintptr_t OpenFileHandleWithoutReadAccess(const std::string& path);
 int64_t FilePosition(uintptr_t file);  // -1 when the handle is not open
 void SeekFile(uintptr_t file, int64_t position);
 
+// The buffer today's viewers hand IsSupported for a file of this content: its first
+// host_services::kViewerProbeSize bytes, zero-filled past its end.
+Bytes ViewerProbeBuffer(const Bytes& content);
+
 // Bytes placed at the very end of readable memory: any read past them faults.
 class GuardedBytes {
  public:

@@ -50,8 +50,7 @@ Answers Ask(const ScratchFile& file, const Bytes& content) {
   const uintptr_t handle = host_services::OpenFileHandle(file.path());
   answers.served_by_handle = Module().IsSupported(file.path(), handle);
   host_services::CloseFileHandle(handle);
-  Bytes head = content;
-  head.resize(std::max<size_t>(head.size(), 2048), 0);
+  const Bytes head = test_files::ViewerProbeBuffer(content);
   answers.served_from_memory =
       Module().IsSupported(nullptr, reinterpret_cast<uintptr_t>(head.data()));
 

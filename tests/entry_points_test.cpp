@@ -133,7 +133,7 @@ TEST_P(GetPreview, IsNotProvided) {
 // IsSupported
 
 Bytes HeadWithBytesAt8(uint8_t first, uint8_t second, uint8_t filler = 0x33) {
-  Bytes head(2048, filler);
+  Bytes head(host_services::kViewerProbeSize, filler);
   head[oracle::kSignatureOffset] = first;
   head[oracle::kSignatureOffset + 1] = second;
   return head;
@@ -163,7 +163,7 @@ INSTANTIATE_FOR_BOTH_NAMES(IsSupported);
 TEST_P(IsSupported, DecidesOnContentFromMemory) {
   int served = 0;
   for (const ProbeCase& c : ProbeCases()) {
-    const Bytes head = Prefix(c.content, 2048);
+    const Bytes head = test_files::ViewerProbeBuffer(c.content);
     const int32_t expected = oracle::ExpectedServed(head.data(), head.size());
     served += expected;
     for (const char* name : {"picture.pac", "picture.bmp", static_cast<const char*>(nullptr)}) {
@@ -186,9 +186,7 @@ TEST_P(IsSupported, DecidesOnTheTwoKibibyteBufferViewersPass) {
   const Bytes pac = pac_writer::EncodePatternedPac(3, 2);
   for (size_t length : {0, 9, 10, 15, 34, 78}) {
     const Bytes file = Prefix(pac, length);
-    Bytes buffer = file;
-    buffer.resize(2048, 0);
-    const test_files::GuardedBytes head(buffer);
+    const test_files::GuardedBytes head(test_files::ViewerProbeBuffer(file));
     EXPECT_EQ(calls_.IsSupported("picture.pac", reinterpret_cast<uintptr_t>(head.data())),
               oracle::ExpectedServed(file.data(), file.size()))
         << length << " bytes";

@@ -1,7 +1,7 @@
 // A host that calls the module exactly as today's viewers do, and only so: GetPluginInfo walked
-// from 2 upward into a 256-unit buffer, IsSupported on a 2 KiB buffer zero-filled past the file's
-// end, GetPictureInfo into a record pre-filled with 0x7F, GetPicture with each block's size taken
-// as a viewer takes it (LocalSize on Windows; on POSIX from the info block). Each answer is
+// from 2 upward into a 256-unit buffer, IsSupported on the 2 KiB buffer viewers pass,
+// GetPictureInfo into a record pre-filled with 0x7F, GetPicture with each block's size taken as a
+// viewer takes it (LocalSize on Windows; on POSIX from the info block). Each answer is
 // checked against the oracle, and all of them are written as a transcript that must equal the
 // one given: native and 64-bit Windows hosts share one transcript, 32-bit hosts have their own.
 #include <cstdio>
@@ -114,9 +114,7 @@ void WalkPluginInfo(Names names, Transcript& transcript) {
 
 void Probe(const NamedEntryPoints& calls, const Picture& picture, const std::string& path,
            Transcript& transcript) {
-  Bytes buffer = picture.content;
-  buffer.resize(2048, 0);
-  const test_files::GuardedBytes head(buffer);
+  const test_files::GuardedBytes head(test_files::ViewerProbeBuffer(picture.content));
   const int32_t served = calls.IsSupported(path.c_str(), reinterpret_cast<uintptr_t>(head.data()));
   transcript.Line("  IsSupported: ", served);
   transcript.Check(served == oracle::ExpectedServed(picture.content.data(), picture.content.size()),
